@@ -1,0 +1,32 @@
+# The two commands: "make run" runs the main job, "make test" builds everything
+# from scratch and runs every test (plain, under ASan+UBSan, the concurrency
+# tests under TSan) and cross-builds the Windows executable.
+.PHONY: run test deps build clean
+
+deps:
+	@tools/scripts/install-deps.sh
+
+build: deps
+	cmake --preset linux >/dev/null
+	cmake --build --preset linux
+
+run: build
+	tools/scripts/run-demo.sh build
+
+test: deps
+	rm -rf build build-asan build-tsan build-windows
+	cmake --preset linux >/dev/null
+	cmake --build --preset linux
+	ctest --preset linux
+	cmake --preset linux-asan >/dev/null
+	cmake --build --preset linux-asan
+	ctest --preset linux-asan
+	cmake --preset linux-tsan >/dev/null
+	cmake --build --preset linux-tsan
+	ctest --preset linux-tsan
+	cmake --preset windows >/dev/null
+	cmake --build --preset windows
+	tools/scripts/check-windows-build.sh build-windows/bin/QuillNotification.exe
+
+clean:
+	rm -rf build build-asan build-tsan build-windows

@@ -1,0 +1,25 @@
+// The process start of a Windows program on Linux: builds the argument text
+// the way the Windows start-up code hands it to wWinMain (the program name
+// removed, the arguments joined by blanks, quoted where they need it), calls
+// the entry point and turns its 32-bit result into an 8-bit exit status.
+#include <windows.h>
+
+#include <csignal>
+#include <string>
+
+#include "platform/posix/core/exit_status.h"
+#include "platform/posix/core/module.h"
+#include "platform/posix/core/utf.h"
+
+int main(int argc, char** argv) {
+    // Peers that vanish mid-write must give an error code, not end the process.
+    std::signal(SIGPIPE, SIG_IGN);
+
+    std::u16string arguments;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1) arguments += u' ';
+        arguments += pal::QuoteArgument(pal::FromUtf8(argv[i]));
+    }
+    const int result = wWinMain(pal::ExecutableModule(), nullptr, arguments.data(), SW_SHOWDEFAULT);
+    return pal::ExitStatusFromResult(static_cast<DWORD>(result));
+}

@@ -1,0 +1,26 @@
+// Test-only control of the platform: make the next call of a platform function
+// fail with a chosen code, as Windows could. Tests arm a fault; the platform
+// takes it on the next call. Nothing in the program's own code refers to this.
+#pragma once
+
+#include <windows.h>
+
+namespace pal::testing {
+
+enum class Fault {
+    InitializeCriticalSection,
+    GetModuleFileName,
+    CoRegisterClassObject,
+    CoResumeClassObjects,
+    CreateEvent,
+    Count
+};
+
+// The next `times` calls of the faulted function fail with code (a Win32 error
+// or an HRESULT, as the function reports it). Zero disarms.
+void InjectFailure(Fault fault, DWORD code, unsigned times = 1) noexcept;
+
+// Called by the platform: returns the armed code and uses one of its times, or 0.
+DWORD TakeInjectedFailure(Fault fault) noexcept;
+
+}  // namespace pal::testing

@@ -1,0 +1,36 @@
+// How a non-continuable exception raised with RaiseException comes back to a COM
+// boundary as the HRESULT it carries. On Linux the platform's RaiseException
+// throws abi::RaisedException; on Windows MinGW-w64's SEH unwinder hands the
+// foreign exception to catch(...) and a vectored handler has kept its code.
+#pragma once
+
+#include <windows.h>
+
+namespace abi {
+
+#if defined(_WIN32)
+DWORD LastRaisedExceptionCode() noexcept;
+
+template <class Body> HRESULT GuardRaisedExceptions(Body&& body) noexcept {
+    try {
+        return body();
+    } catch (...) {
+        return static_cast<HRESULT>(LastRaisedExceptionCode());
+    }
+}
+#else
+struct RaisedException {
+    DWORD code;
+    DWORD flags;
+};
+
+template <class Body> HRESULT GuardRaisedExceptions(Body&& body) noexcept {
+    try {
+        return body();
+    } catch (const RaisedException& raised) {
+        return static_cast<HRESULT>(raised.code);
+    }
+}
+#endif
+
+}  // namespace abi
