@@ -11,7 +11,8 @@ namespace pal::testing {
 
 class RuntimeClassOverride {
 public:
-    // Holds a reference to the fake until destroyed; then the class is restored.
+    // Holds a reference to the fake until destroyed; then the class is what it
+    // was before (the platform's own, or an enclosing override's fake).
     RuntimeClassOverride(std::u16string classId, IActivationFactory* fake);
     ~RuntimeClassOverride();
     RuntimeClassOverride(const RuntimeClassOverride&) = delete;
@@ -19,6 +20,8 @@ public:
 
 private:
     std::u16string classId_;
+    IActivationFactory* fake_;
+    IActivationFactory* previous_;
 };
 
 }  // namespace pal::testing

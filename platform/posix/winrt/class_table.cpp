@@ -61,26 +61,26 @@ HRESULT FindActivationFactory(std::u16string_view classId, IActivationFactory** 
 namespace pal::testing {
 
 RuntimeClassOverride::RuntimeClassOverride(std::u16string classId, IActivationFactory* fake)
-    : classId_(std::move(classId)) {
-    fake->AddRef();
+    : classId_(std::move(classId)), fake_(fake), previous_(nullptr) {
+    fake_->AddRef();
     auto& overrides = winrt::TheOverrides();
     std::unique_lock guard(overrides.lock);
     IActivationFactory*& slot = overrides.fakes[classId_];
-    if (slot != nullptr) slot->Release();
-    slot = fake;
+    previous_ = slot;
+    slot = fake_;
 }
 
 RuntimeClassOverride::~RuntimeClassOverride() {
-    IActivationFactory* fake = nullptr;
     {
         auto& overrides = winrt::TheOverrides();
         std::unique_lock guard(overrides.lock);
-        const auto found = overrides.fakes.find(classId_);
-        if (found == overrides.fakes.end()) return;
-        fake = found->second;
-        overrides.fakes.erase(found);
+        if (previous_ != nullptr) {
+            overrides.fakes[classId_] = previous_;
+        } else {
+            overrides.fakes.erase(classId_);
+        }
     }
-    fake->Release();
+    fake_->Release();
 }
 
 }  // namespace pal::testing
