@@ -15,7 +15,9 @@
 namespace pal::winrt {
 namespace {
 
-constexpr unsigned kParseOptions = pugi::parse_default;
+// As a fragment, so that text outside the root element is kept and then refused
+// by the shape check rather than silently dropped.
+constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_fragment;
 
 class XmlDocument final : public RuntimeObject<XmlDocument, abi::IXmlDocument, abi::IXmlDocumentIO,
                                                abi::IXmlNodeSerializer, IXmlSourceText> {
