@@ -1,5 +1,5 @@
 // The toast store as an SQLite database, <prefix>/toasts.db, in WAL mode so
-// readers never wait for writers. Each call opens its own connection, so any
+// readers never wait for writers. Each thread has its own connection, so any
 // thread or process may call at any time; writers queue on the busy timeout.
 // The XML is kept as its UTF-16 code units, so it comes back exactly as given.
 #include "platform/posix/winrt/toast_store.h"
@@ -66,7 +66,7 @@ HRESULT Prepare(sqlite3* database, const char* sql, Statement& statement) noexce
 HRESULT PrepareSchema(sqlite3* database) noexcept {
     constexpr const char* kSchema =
         "PRAGMA journal_mode=WAL;"
-        "PRAGMA synchronous=FULL;"
+        "PRAGMA synchronous=NORMAL;"
         "CREATE TABLE IF NOT EXISTS toasts("
         " id INTEGER PRIMARY KEY AUTOINCREMENT,"
         " aumid TEXT NOT NULL,"
@@ -81,21 +81,38 @@ HRESULT PrepareSchema(sqlite3* database) noexcept {
     return hr;
 }
 
-HRESULT Open(Database& database) noexcept {
-    std::string path;
-    try {
-        path = PrefixDirectory();
-        if (path.empty()) return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
-        path += "/toasts.db";
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+HRESULT OpenDatabase(const std::string& path, Database& database) noexcept {
     sqlite3* raw = nullptr;
     const int code = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     database.reset(raw);
     if (code != SQLITE_OK) return HResultFromSqlite(code);
     sqlite3_busy_timeout(raw, kBusyTimeoutMilliseconds);
     return PrepareSchema(raw);
+}
+
+// Each thread keeps its connection to the store of the current prefix: opening
+// one means recovering the WAL index, which costs more than storing a toast.
+HRESULT Open(sqlite3*& database) noexcept {
+    struct Cached {
+        std::string path;
+        Database database;
+    };
+    thread_local Cached cached;
+    try {
+        std::string path = PrefixDirectory();
+        if (path.empty()) return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+        path += "/toasts.db";
+        if (!cached.database || cached.path != path) {
+            cached.database.reset();
+            cached.path.clear();
+            RETURN_IF_FAILED(OpenDatabase(path, cached.database));
+            cached.path = std::move(path);
+        }
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    database = cached.database.get();
+    return S_OK;
 }
 
 std::string CurrentTime() {
@@ -128,11 +145,11 @@ HRESULT Append(std::u16string_view appUserModelId, std::u16string_view xml, int6
     try {
         const std::string aumid = ToUtf8(appUserModelId);
         const std::string time = CurrentTime();
-        Database database;
+        sqlite3* database = nullptr;
         RETURN_IF_FAILED(Open(database));
         Statement insert;
         RETURN_IF_FAILED(
-            Prepare(database.get(), "INSERT INTO toasts(aumid, time, xml) VALUES(?1, ?2, ?3)", insert));
+            Prepare(database, "INSERT INTO toasts(aumid, time, xml) VALUES(?1, ?2, ?3)", insert));
         sqlite3_bind_text(insert.get(), 1, aumid.data(), static_cast<int>(aumid.size()), SQLITE_STATIC);
         sqlite3_bind_text(insert.get(), 2, time.data(), static_cast<int>(time.size()), SQLITE_STATIC);
         static const char16_t kNoUnits[1] = {};
@@ -140,14 +157,14 @@ HRESULT Append(std::u16string_view appUserModelId, std::u16string_view xml, int6
                             SQLITE_STATIC);
         // BEGIN IMMEDIATE takes the write lock through the busy handler up front,
         // rather than failing on a lock upgrade half-way.
-        RETURN_IF_FAILED(Execute(database.get(), "BEGIN IMMEDIATE"));
+        RETURN_IF_FAILED(Execute(database, "BEGIN IMMEDIATE"));
         const HRESULT inserted = HResultFromSqlite(sqlite3_step(insert.get()));
         if (FAILED(inserted)) {
-            Execute(database.get(), "ROLLBACK");
+            Execute(database, "ROLLBACK");
             return inserted;
         }
-        const int64_t newId = sqlite3_last_insert_rowid(database.get());
-        RETURN_IF_FAILED(Execute(database.get(), "COMMIT"));
+        const int64_t newId = sqlite3_last_insert_rowid(database);
+        RETURN_IF_FAILED(Execute(database, "COMMIT"));
         if (id != nullptr) *id = newId;
         return S_OK;
     } catch (const std::bad_alloc&) {
@@ -156,10 +173,10 @@ HRESULT Append(std::u16string_view appUserModelId, std::u16string_view xml, int6
 }
 
 HRESULT List(std::vector<Toast>& toasts, const std::optional<std::string>& appUserModelId) {
-    Database database;
+    sqlite3* database = nullptr;
     RETURN_IF_FAILED(Open(database));
     Statement select;
-    RETURN_IF_FAILED(Prepare(database.get(),
+    RETURN_IF_FAILED(Prepare(database,
                                    "SELECT id, aumid, time, xml FROM toasts WHERE ?1 IS NULL OR aumid = ?1 ORDER BY id",
                                    select));
     if (appUserModelId)
@@ -172,10 +189,10 @@ HRESULT List(std::vector<Toast>& toasts, const std::optional<std::string>& appUs
 }
 
 std::optional<Toast> Find(int64_t id) {
-    Database database;
+    sqlite3* database = nullptr;
     Statement select;
     if (FAILED(Open(database)) ||
-        FAILED(Prepare(database.get(), "SELECT id, aumid, time, xml FROM toasts WHERE id = ?1", select)))
+        FAILED(Prepare(database, "SELECT id, aumid, time, xml FROM toasts WHERE id = ?1", select)))
         return std::nullopt;
     sqlite3_bind_int64(select.get(), 1, id);
     if (sqlite3_step(select.get()) != SQLITE_ROW) return std::nullopt;
@@ -183,9 +200,9 @@ std::optional<Toast> Find(int64_t id) {
 }
 
 HRESULT Clear() noexcept {
-    Database database;
+    sqlite3* database = nullptr;
     RETURN_IF_FAILED(Open(database));
-    return Execute(database.get(), "DELETE FROM toasts");
+    return Execute(database, "DELETE FROM toasts");
 }
 
 }  // namespace pal::toast_store
