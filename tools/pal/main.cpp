@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "tools/pal/reg.h"
 #include "tools/pal/verbs.h"
 
 namespace pal::tool {
@@ -10,6 +11,7 @@ namespace {
 
 // One row per verb; areas of the platform add theirs here.
 const Verb kVerbs[] = {
+    {"reg", "reg query|add|delete KEY [/v NAME | /ve] ... ; reg export [KEY]   (reg.exe's syntax)", RunReg},
     {nullptr, nullptr, nullptr},
 };
 
