@@ -22,6 +22,15 @@ std::string TypeName(DWORD type) {
     return text;
 }
 
+// reg.exe shows numbers as 0x and lowercase hex digits without padding.
+template <class T> std::string HexNumber(const std::vector<BYTE>& data) {
+    T number;
+    std::memcpy(&number, data.data(), sizeof(T));
+    char text[24];
+    std::snprintf(text, sizeof(text), "0x%" PRIx64, static_cast<uint64_t>(number));
+    return text;
+}
+
 std::string DataText(const Value& value) {
     char number[24];
     switch (value.type) {
@@ -29,17 +38,11 @@ std::string DataText(const Value& value) {
         case REG_EXPAND_SZ:
             return Utf8(TextOf(value.data));
         case REG_DWORD:
-            if (value.data.size() != 4) break;
-            uint32_t dword;
-            std::memcpy(&dword, value.data.data(), 4);
-            std::snprintf(number, sizeof(number), "0x%" PRIx32, dword);
-            return number;
+            if (value.data.size() == sizeof(uint32_t)) return HexNumber<uint32_t>(value.data);
+            break;
         case REG_QWORD:
-            if (value.data.size() != 8) break;
-            uint64_t qword;
-            std::memcpy(&qword, value.data.data(), 8);
-            std::snprintf(number, sizeof(number), "0x%" PRIx64, qword);
-            return number;
+            if (value.data.size() == sizeof(uint64_t)) return HexNumber<uint64_t>(value.data);
+            break;
         case REG_MULTI_SZ: {
             std::u16string joined;
             std::u16string all(value.data.size() / 2, u'\0');
