@@ -149,4 +149,11 @@ TEST_F(PalReg, AnExistingValueIsOverwrittenOnlyWhenConfirmed) {
     EXPECT_EQ(Run({"query", "HKCU\\Software\\X", "/v", "n"}).out, "\nHKEY_CURRENT_USER\\Software\\X\n    n    REG_SZ    second\n\n");
 }
 
+TEST_F(PalReg, ADamagedDatabaseIsReportedNotCrashedOn) {
+    std::ofstream(Prefix() / "registry.db") << std::string(8192, 'x');
+    const Outcome outcome = Run({"query", "HKCU\\Software"});
+    EXPECT_EQ(outcome.exitCode, 1);
+    EXPECT_EQ(outcome.err, "ERROR: The configuration registry database is corrupt.\n");
+}
+
 }  // namespace

@@ -120,22 +120,18 @@ int Fail(const std::string& message) {
 }
 
 int FailWithCode(LSTATUS status) {
-    switch (status) {
-        case ERROR_FILE_NOT_FOUND:
-            return Fail("ERROR: The system was unable to find the specified registry key or value.");
-        case ERROR_ACCESS_DENIED:
-            return Fail("ERROR: Access is denied.");
-        case ERROR_INVALID_HANDLE:
-            return Fail("ERROR: The handle is invalid.");
-        case ERROR_REGISTRY_CORRUPT:
-            return Fail("ERROR: The configuration registry database is corrupt.");
-        case ERROR_CANTOPEN:
-            return Fail("ERROR: The configuration registry key could not be opened.");
-        case ERROR_REGISTRY_IO_FAILED:
-            return Fail("ERROR: An I/O operation initiated by the registry failed unrecoverably.");
-        default:
-            return Fail("ERROR: The registry operation failed with error " + std::to_string(status) + ".");
+    static const std::pair<LSTATUS, const char*> kMessages[] = {
+        {ERROR_FILE_NOT_FOUND, "The system was unable to find the specified registry key or value."},
+        {ERROR_ACCESS_DENIED, "Access is denied."},
+        {ERROR_INVALID_HANDLE, "The handle is invalid."},
+        {ERROR_REGISTRY_CORRUPT, "The configuration registry database is corrupt."},
+        {ERROR_CANTOPEN, "The configuration registry key could not be opened."},
+        {ERROR_REGISTRY_IO_FAILED, "An I/O operation initiated by the registry failed unrecoverably."},
+    };
+    for (const auto& [code, message] : kMessages) {
+        if (code == status) return Fail(std::string("ERROR: ") + message);
     }
+    return Fail("ERROR: The registry operation failed with error " + std::to_string(status) + ".");
 }
 
 int InvalidSyntax(const char* subcommand) {
