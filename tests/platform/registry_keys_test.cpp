@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "common/unique_any.h"
-#include "tests/platform/temporary_prefix.h"
+#include "tests/support/prefix_fixture.h"
 
 namespace {
 

@@ -2,6 +2,7 @@
 // PAL_PREFIX while the object lives, removed with its contents afterwards.
 #pragma once
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -10,7 +11,8 @@ class TemporaryPrefix {
 public:
     TemporaryPrefix() {
         std::string pattern = (std::filesystem::temp_directory_path() / "quill-prefix-XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
+        if (mkdtemp(pattern.data()) == nullptr) throw std::filesystem::filesystem_error("mkdtemp", std::error_code(errno, std::generic_category()));
+        path_ = pattern;
         setenv("PAL_PREFIX", path_.c_str(), 1);
     }
     ~TemporaryPrefix() {

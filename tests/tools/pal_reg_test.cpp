@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/platform/temporary_prefix.h"
+#include "tests/support/prefix_fixture.h"
 
 namespace {
 
