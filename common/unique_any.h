@@ -56,3 +56,12 @@ using unique_hkey = unique_any<HKEY, &unique_any_detail::CloseKey>;
 using unique_handle = unique_any<HANDLE, &unique_any_detail::CloseHandleValue>;
 using unique_cotaskmem = unique_any<void*, &unique_any_detail::FreeTaskMemory>;
 using unique_hmodule = unique_any<HMODULE, &unique_any_detail::FreeModule>;
+
+// Windows Runtime strings the program owns (a reference string needs no release).
+#include <winstring.h>
+
+namespace unique_any_detail {
+inline void DeleteHString(HSTRING text) noexcept { WindowsDeleteString(text); }
+}  // namespace unique_any_detail
+
+using unique_hstring = unique_any<HSTRING, &unique_any_detail::DeleteHString>;
