@@ -5,6 +5,7 @@
 
 #include <windows.h>
 #include <notification_platform.h>
+#include <raised_exception.h>
 
 #include <gtest/gtest.h>
 
