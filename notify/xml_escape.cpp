@@ -9,8 +9,7 @@
 #include "common/com_ptr.h"
 #include "common/unique_any.h"
 #include "notify/platform_queries.h"
-
-#include <iterator>
+#include "notify/string_reference.h"
 
 namespace {
 
@@ -28,15 +27,6 @@ constexpr Replacement kEscapeTable[] = {
     {TEXT(">"), TEXT("&gt;")},
 };
 
-// A reference string over a null-terminated text. The platform refuses only
-// malformed arguments, so a refusal is raised rather than returned.
-HSTRING MakeStringReference(const WCHAR* text, UINT32 length, HSTRING_HEADER& header) {
-    HSTRING reference = nullptr;
-    const HRESULT hr = WindowsCreateStringReference(text, length, &header, &reference);
-    if (FAILED(hr)) RaiseException(static_cast<DWORD>(hr), EXCEPTION_NONCONTINUABLE, 0, nullptr);
-    return reference;
-}
-
 // True when the platform serialised text as an XML text node into text.
 bool EscapeWithPlatformSerializer(CWideString& text) {
     // Declared in this order so that the node goes first, then the
@@ -46,15 +36,12 @@ bool EscapeWithPlatformSerializer(CWideString& text) {
     com_ptr<abi::IXmlNodeSerializer> serializer;
     com_ptr<abi::IXmlText> node;
 
-    HSTRING_HEADER classHeader;
-    HSTRING className = MakeStringReference(kXmlDocumentClass, std::size(kXmlDocumentClass) - 1, classHeader);
-    if (FAILED(RoActivateInstance(className, instance.put())) || FAILED(instance.query(document))) return false;
+    const StringReference className(kXmlDocumentClass);
+    if (FAILED(RoActivateInstance(className.Get(), instance.put())) || FAILED(instance.query(document))) return false;
     instance.reset();
 
-    HSTRING_HEADER textHeader;
-    const WCHAR* content = text.GetString();
-    HSTRING textReference = MakeStringReference(content, static_cast<UINT32>(WideLength(content)), textHeader);
-    if (FAILED(document->CreateTextNode(textReference, node.put()))) return false;
+    const StringReference content(text.GetString());
+    if (FAILED(document->CreateTextNode(content.Get(), node.put()))) return false;
     if (FAILED(node.query(serializer))) return false;
     unique_hstring serialized;
     if (FAILED(serializer->GetXml(serialized.put()))) return false;

@@ -18,6 +18,8 @@ namespace {
 
 std::u16string Text(const CWideString& text) { return std::u16string(text.GetString(), text.GetLength()); }
 
+const auto* const environment = testing::AddGlobalTestEnvironment(new ActivationEnvironment);
+
 struct LanguageCase {
     const char* lang;
     const char* column;
@@ -73,6 +75,8 @@ struct EscapeCase {
     const char16_t* bySerializer;
     const char16_t* byTable;
 };
+
+void PrintTo(const EscapeCase& c, std::ostream* out) { *out << (c.input ? pal::ToUtf8(c.input) : "(null)"); }
 
 class Escaping : public testing::TestWithParam<EscapeCase> {};
 

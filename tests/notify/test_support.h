@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <notification_platform.h>
 #include <raised_exception.h>
+#include <roapi.h>
 
 #include <gtest/gtest.h>
 
@@ -80,3 +81,14 @@ inline void UseLanguage(const char* lang) {
 }
 
 inline std::u16string ToU16(const WCHAR* text) { return text ? std::u16string(text) : std::u16string(); }
+
+// Activation threads of the server run in the multithreaded apartment that the
+// entry point enters; the tests enter it too, in the English (UK) interface.
+class ActivationEnvironment : public testing::Environment {
+public:
+    void SetUp() override {
+        UseLanguage("en_GB.UTF-8");
+        ASSERT_GE(RoInitialize(RO_INIT_MULTITHREADED), 0);
+    }
+    void TearDown() override { RoUninitialize(); }
+};

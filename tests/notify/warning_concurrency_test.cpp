@@ -15,8 +15,9 @@
 
 namespace {
 
+const auto* const environment = testing::AddGlobalTestEnvironment(new ActivationEnvironment);
+
 TEST(WarningConcurrency, EightFirstDisplaysAtOnceEachDeliverACompleteToast) {
-    UseLanguage("en_GB.UTF-8");
     constexpr int kThreads = 8;
     auto toaster = std::make_shared<RecordingToaster>();
     RivaVavirezarToast<RecordingToaster, UnusedIsolation> handler(toaster, std::make_shared<UnusedIsolation>());

@@ -47,11 +47,7 @@ struct Display {
 
 std::u16string Directory() { return ToU16(GetModuleDirectory()); }
 
-class EnglishUserInterface : public testing::Environment {
-public:
-    void SetUp() override { UseLanguage("en_GB.UTF-8"); }
-};
-const auto* const english = testing::AddGlobalTestEnvironment(new EnglishUserInterface);
+const auto* const environment = testing::AddGlobalTestEnvironment(new ActivationEnvironment);
 
 TEST(WarningDisplay, BuildsTheWholeEnglishToastWithTheSelection) {
     for (const char16_t* choice : {u"true", u"TRUE", u"True"}) {

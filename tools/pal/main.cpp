@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "tools/pal/toast_verbs.h"
 #include "tools/pal/verbs.h"
 
 namespace pal::tool {
@@ -10,6 +11,7 @@ namespace {
 
 // One row per verb; areas of the platform add theirs here.
 const Verb kVerbs[] = {
+    {"toast", "toast list [--aumid ID] | show ID | clear   the toasts shown, as the user sees them", &RunToast},
     {nullptr, nullptr, nullptr},
 };
 
