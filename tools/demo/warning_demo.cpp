@@ -4,6 +4,7 @@
 //   quill-warning-demo dismiss [repeat]
 #include <windows.h>
 #include <notification_platform.h>
+#include <roapi.h>
 
 #include "notify/riva_vavirezar_toast.h"
 #include "platform/posix/core/utf.h"
@@ -58,8 +59,11 @@ int main(int argc, char** argv) {
     std::vector<abi::NOTIFICATION_USER_INPUT_DATA> inputs;
     for (size_t index = 0; index < keys.size(); ++index) inputs.push_back({keys[index].c_str(), values[index].c_str()});
 
+    // Activations reach the server in the multithreaded apartment.
+    if (FAILED(RoInitialize(RO_INIT_MULTITHREADED))) return 1;
     RivaVavirezarToast<PrintingToaster, NoIsolation> handler(std::make_shared<PrintingToaster>(),
                                                              std::make_shared<NoIsolation>());
     handler.HandleActivation(arguments, inputs.data(), static_cast<ULONG>(inputs.size()));
+    RoUninitialize();
     return 0;
 }
