@@ -4,13 +4,9 @@
 
 #include <roapi.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <string>
-
 #include "notify/app_identity.h"
 #include "notify/toaster.h"
-#include "platform/posix/winrt/toast_store.h"
+#include "tests/support/temporary_prefix.h"
 
 namespace {
 
@@ -26,21 +22,15 @@ constexpr WCHAR kToastXml[] =
 class StartedProcess {
 public:
     StartedProcess() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "quill-bench-XXXXXX").string();
-        prefix_ = mkdtemp(pattern.data());
-        setenv("PAL_PREFIX", prefix_.c_str(), 1);
         RoInitialize(RO_INIT_MULTITHREADED);
         AppUserModelId = kCorvaneAppUserModelId;
         IdentityReady.store(true, std::memory_order_release);
         ServerReady.store(true, std::memory_order_release);
     }
-    ~StartedProcess() {
-        RoUninitialize();
-        std::filesystem::remove_all(prefix_);
-    }
+    ~StartedProcess() { RoUninitialize(); }
 
 private:
-    std::string prefix_;
+    TemporaryPrefix prefix_;
 };
 
 void DeliverIntoStore(benchmark::State& state) {

@@ -1,5 +1,6 @@
-// A started-up process in miniature for delivery through the real platform: a
-// fresh prefix, the multithreaded apartment, the AppUserModelID and both flags.
+// A started-up process in miniature: the multithreaded apartment, the
+// AppUserModelID and both readiness flags; with a fresh prefix for delivery
+// through the real platform.
 #pragma once
 
 #include <roapi.h>
@@ -9,7 +10,7 @@
 #include "notify/app_identity.h"
 #include "tests/support/temporary_prefix.h"
 
-class RealDelivery : public ::testing::Test {
+class StartedUp : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(SUCCEEDED(RoInitialize(RO_INIT_MULTITHREADED)));
@@ -23,6 +24,9 @@ protected:
         AppUserModelId.Empty();
         RoUninitialize();
     }
+};
 
+class RealDelivery : public StartedUp {
+protected:
     TemporaryPrefix prefix;
 };

@@ -12,6 +12,7 @@
 #include "notify/app_identity.h"
 #include "notify/string_reference.h"
 #include "platform/posix/testing/fault_injection.h"
+#include "tests/notify/delivery_fixture.h"
 #include "tests/notify/fake_runtime.h"
 
 namespace {
@@ -19,20 +20,11 @@ namespace {
 constexpr WCHAR kToastXml[] = u"<toast><visual><binding template=\"ToastGeneric\"><text>Hi</text></binding></visual></toast>";
 constexpr HRESULT kXmlMissingRoot = static_cast<HRESULT>(0xC00CE558);
 
-class DeliverToast : public ::testing::Test {
+class DeliverToast : public StartedUp {
 protected:
-    void SetUp() override {
-        ASSERT_EQ(RoInitialize(RO_INIT_MULTITHREADED), S_OK);
-        AppUserModelId = kCorvaneAppUserModelId;
-        IdentityReady.store(true, std::memory_order_release);
-        ServerReady.store(true, std::memory_order_release);
-    }
     void TearDown() override {
-        IdentityReady.store(false, std::memory_order_release);
-        ServerReady.store(false, std::memory_order_release);
-        AppUserModelId.Empty();
         pal::testing::InjectFailure(pal::testing::Fault::WindowsCreateStringReference, 0);
-        RoUninitialize();
+        StartedUp::TearDown();
     }
 
     // Nothing the delivery obtained is still held.
