@@ -19,20 +19,20 @@ echo "imports: $(echo $imports)"
 # languages (English UK, German, Spanish, French, Japanese, Polish, Chinese PRC).
 resources=$(x86_64-w64-mingw32-windres -i "$exe" -O rc)
 for language in "9, 2" "7, 0" "10, 0" "12, 0" "17, 0" "21, 0" "4, 2"; do
-  block=$(echo "$resources" | awk -v lang="LANGUAGE $language" '
+  block=$(awk -v lang="LANGUAGE $language" '
     $0 == lang { inside = 1; next }
     inside && /^LANGUAGE / { inside = 0 }
     inside && /^STRINGTABLE/ { table = 1; next }
     table && /^END/ { exit }
-    table { print }')
-  ids=$(echo "$block" | awk -F, '/^ *[0-9]+,/ {gsub(/ /, "", $1); printf "%s ", $1}')
+    table { print }' <<< "$resources")
+  ids=$(awk -F, '/^ *[0-9]+,/ {gsub(/ /, "", $1); printf "%s ", $1}' <<< "$block")
   if [ "$ids" != "101 102 103 104 105 106 107 " ]; then
     echo "$exe: the string table for LANGUAGE $language holds ids '$ids', not 101 to 107" >&2
     exit 1
   fi
 done
 echo "string table: ids 101-107 in 7 languages"
-if ! echo "$resources" | grep -q '^128 14 /\* RT_GROUP_ICON'; then
+if ! grep -q '^128 14 /\* RT_GROUP_ICON' <<< "$resources"; then
   echo "$exe carries no icon group 128 (IDR_MAINFRAME)" >&2
   exit 1
 fi
