@@ -14,3 +14,26 @@ if echo "$imports" | grep -q -E 'libstdc|libgcc|libwinpthread'; then
   exit 1
 fi
 echo "imports: $(echo $imports)"
+
+# The warning texts: one STRINGTABLE with ids 101 to 107 for each of the seven
+# languages (English UK, German, Spanish, French, Japanese, Polish, Chinese PRC).
+resources=$(x86_64-w64-mingw32-windres -i "$exe" -O rc)
+for language in "9, 2" "7, 0" "10, 0" "12, 0" "17, 0" "21, 0" "4, 2"; do
+  block=$(awk -v lang="LANGUAGE $language" '
+    $0 == lang { inside = 1; next }
+    inside && /^LANGUAGE / { inside = 0 }
+    inside && /^STRINGTABLE/ { table = 1; next }
+    table && /^END/ { exit }
+    table { print }' <<< "$resources")
+  ids=$(awk -F, '/^ *[0-9]+,/ {gsub(/ /, "", $1); printf "%s ", $1}' <<< "$block")
+  if [ "$ids" != "101 102 103 104 105 106 107 " ]; then
+    echo "$exe: the string table for LANGUAGE $language holds ids '$ids', not 101 to 107" >&2
+    exit 1
+  fi
+done
+echo "string table: ids 101-107 in 7 languages"
+if ! grep -q '^128 14 /\* RT_GROUP_ICON' <<< "$resources"; then
+  echo "$exe carries no icon group 128 (IDR_MAINFRAME)" >&2
+  exit 1
+fi
+echo "icon group: IDR_MAINFRAME"
