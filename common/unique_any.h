@@ -49,10 +49,10 @@ namespace unique_any_detail {
 inline void CloseKey(HKEY key) noexcept { RegCloseKey(key); }
 inline void CloseHandleValue(HANDLE handle) noexcept { CloseHandle(handle); }
 inline void FreeTaskMemory(void* block) noexcept { CoTaskMemFree(block); }
-inline void FreeModule(HMODULE module) noexcept { FreeLibrary(module); }
+inline void FreeLibraryModule(HMODULE module) noexcept { FreeLibrary(module); }
 }  // namespace unique_any_detail
 
 using unique_hkey = unique_any<HKEY, &unique_any_detail::CloseKey>;
 using unique_handle = unique_any<HANDLE, &unique_any_detail::CloseHandleValue>;
 using unique_cotaskmem = unique_any<void*, &unique_any_detail::FreeTaskMemory>;
-using unique_hmodule = unique_any<HMODULE, &unique_any_detail::FreeModule>;
+using unique_hmodule = unique_any<HMODULE, &unique_any_detail::FreeLibraryModule>;

@@ -1,6 +1,7 @@
 // Value entries of the registry script: reading a type letter and its data,
 // converting the data to the registry's form (text, number, bytes, list of
 // texts) and setting, deleting or skipping the value.
+#include <windows.h>
 #include <oleauto.h>
 
 #include "common/hresult.h"
@@ -36,7 +37,8 @@ HRESULT SetValue(HKEY key, LPCWSTR name, DWORD type, const void* data, size_t by
 
 HRESULT SetNumberValue(HKEY key, LPCWSTR name, LPCWSTR data) noexcept {
     ULONG number = 0;
-    RETURN_IF_FAILED(VarUI4FromStr(data, 0, 0, &number));
+    // Some SDKs declare the text without const; the conversion only reads it.
+    RETURN_IF_FAILED(VarUI4FromStr(const_cast<LPOLESTR>(data), 0, 0, &number));
     const BYTE littleEndian[4] = {static_cast<BYTE>(number), static_cast<BYTE>(number >> 8),
                                   static_cast<BYTE>(number >> 16), static_cast<BYTE>(number >> 24)};
     return SetValue(key, name, REG_DWORD, littleEndian, sizeof littleEndian);
