@@ -37,7 +37,9 @@ void Dump(HKEY key, const std::string& path, std::string& out) {
         if (RegEnumValueW(key, index, name, &nameLength, nullptr, &type, data.data(), &size) != ERROR_SUCCESS) break;
         std::string line = nameLength ? Narrow(std::u16string_view(name, nameLength)) : "@";
         if (type == REG_SZ) {
-            line += "=S:" + Narrow(std::u16string_view(reinterpret_cast<const char16_t*>(data.data()), size / 2));
+            std::u16string_view text(reinterpret_cast<const char16_t*>(data.data()), size / 2);
+            while (!text.empty() && text.back() == 0) text.remove_suffix(1);
+            line += "=S:" + Narrow(text);
         } else {
             line += "=" + std::to_string(type) + ":" + Hex(data.data(), size);
         }
