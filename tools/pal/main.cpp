@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "tools/pal/toast_verbs.h"
+#include "tools/pal/reg.h"
 #include "tools/pal/verbs.h"
 
 namespace pal::tool {
@@ -10,6 +12,8 @@ namespace {
 
 // One row per verb; areas of the platform add theirs here.
 const Verb kVerbs[] = {
+    {"toast", "toast list [--aumid ID] | show ID | clear   the toasts shown, as the user sees them", &RunToast},
+    {"reg", "reg query|add|delete KEY [/v NAME | /ve] ... ; reg export [KEY]   (reg.exe's syntax)", RunReg},
     {nullptr, nullptr, nullptr},
 };
 
