@@ -1,0 +1,19 @@
+// The registry update behind the registration switches: builds a registrar
+// with the module's common replacements and "Module"/"Module_Raw" (the
+// program's own path), then loads, expands and runs the script resource.
+#pragma once
+
+#include <windows.h>
+
+#include "registrar/reg_object.h"
+
+class CAtlModule;
+
+inline constexpr WORD kRegistryScriptId = 108;
+
+// doRegister true applies the script, false removes what it names.
+HRESULT ApplyRegistryScript(CAtlModule& module, bool doRegister) noexcept;
+
+// Reads the script resource from the file at path (not from the running
+// image), converts, expands and runs it.
+HRESULT LoadScriptResource(CRegObject& registrar, LPCWSTR path, LPCWSTR type, bool doRegister) noexcept;

@@ -1,0 +1,149 @@
+// The registry script interpreter over a scratch registry: token rules, the
+// register and unregister passes, value types, and what survives a failure.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "registrar/reg_script_parser.h"
+#include "tests/platform/temporary_prefix.h"
+#include "tests/registrar/registry_tree.h"
+
+namespace {
+
+class ScriptInterpreter : public TemporaryPrefixTest {
+protected:
+    static HRESULT Register(const std::u16string& script) { return CRegScriptParser().RunScript(script.c_str(), true); }
+    static HRESULT Unregister(const std::u16string& script) {
+        return CRegScriptParser().RunScript(script.c_str(), false);
+    }
+    static std::string Tree(const char16_t* path = u"Test") { return RegistryTree(HKEY_CURRENT_USER, path); }
+};
+
+TEST_F(ScriptInterpreter, ReadsQuotedAndBareTokens) {
+    EXPECT_EQ(Register(u"HKCU { Test { 'It''s' = s '' a=b = s 'x y' } }"), S_OK);
+    EXPECT_EQ(Tree(), "[Test]\n[Test\\It's]\n@=S:\n[Test\\a=b]\n@=S:x y\n");
+    EXPECT_EQ(Register(u"HKCU { Test { 'never closed } }"), DISP_E_EXCEPTION);
+    EXPECT_EQ(Register(u"HKCU { Test { K { Val x=s 'y' } } }"), DISP_E_EXCEPTION) << "x=s is one token";
+}
+
+TEST_F(ScriptInterpreter, AcceptsTokensUpTo4094Units) {
+    const std::u16string longest(4094, u'x');
+    EXPECT_EQ(Register(u"HKCU { Test = s '" + longest + u"' }"), S_OK);
+    EXPECT_EQ(Tree(), "[Test]\n@=S:" + std::string(4094, 'x') + "\n");
+    EXPECT_EQ(Register(u"HKCU { Test = s " + longest + u"y }"), DISP_E_EXCEPTION);
+    EXPECT_EQ(Register(u"HKCU { Test = s '" + longest + u"y' }"), DISP_E_EXCEPTION);
+}
+
+TEST_F(ScriptInterpreter, NeedsARootEntryUnlessTheTextIsEmpty) {
+    EXPECT_EQ(Register(u""), S_OK);
+    EXPECT_EQ(Unregister(u""), S_OK);
+    EXPECT_EQ(Register(u" \t\r\n"), DISP_E_EXCEPTION);
+    EXPECT_EQ(Register(u"HKXX { }"), DISP_E_EXCEPTION);
+    EXPECT_EQ(Register(u"HKCU Test"), DISP_E_EXCEPTION);
+    EXPECT_EQ(Register(u"HKCU { Test"), DISP_E_EXCEPTION) << "an unclosed block";
+    EXPECT_EQ(Register(u"hkcu {braced Test } hkey_current_user { Test { Lower } }"), S_OK);
+    EXPECT_EQ(Tree(), "[Test]\n[Test\\Lower]\n");
+    EXPECT_EQ(Register(u"hkcr { QuillTestClass }"), S_OK);
+    EXPECT_EQ(RegistryTree(HKEY_CLASSES_ROOT, u"QuillTestClass"), "[QuillTestClass]\n");
+}
+
+TEST_F(ScriptInterpreter, ForceRemoveRebuildsTheSubtreeButSparesProtectedNames) {
+    CreateKeyPath(HKEY_CURRENT_USER, u"Test\\Obj\\Extra\\Deep");
+    CreateKeyPath(HKEY_CURRENT_USER, u"Test\\clsid\\Other");
+    CreateKeyPath(HKEY_CURRENT_USER, u"Test\\Software\\Other");
+    EXPECT_EQ(Register(u"HKCU { Test { ForceRemove Obj = s 'v' { Sub } ForceRemove CLSID { New } "
+                       u"FORCEREMOVE sOFTWARE } }"),
+              S_OK);
+    EXPECT_EQ(Tree(), "[Test]\n[Test\\Obj]\n@=S:v\n[Test\\Obj\\Sub]\n[Test\\Software]\n[Test\\Software\\Other]\n"
+                      "[Test\\clsid]\n[Test\\clsid\\New]\n[Test\\clsid\\Other]\n");
+}
+
+TEST_F(ScriptInterpreter, DeleteRemovesInTheRegisterPassAndIsAPlainKeyWhenUnregistering) {
+    CreateKeyPath(HKEY_CURRENT_USER, u"Test\\Gone\\Child");
+    CreateKeyPath(HKEY_CURRENT_USER, u"Test\\Empty");
+    CreateKeyPath(HKEY_CURRENT_USER, u"Test\\Full\\Child");
+    EXPECT_EQ(Register(u"HKCU { Test { Delete Gone = s 'ignored' Delete Never } }"), S_OK);
+    EXPECT_EQ(Tree(), "[Test]\n[Test\\Empty]\n[Test\\Full]\n[Test\\Full\\Child]\n");
+    EXPECT_EQ(Unregister(u"HKCU { NoRemove Test { Delete Empty Delete Full } }"), S_OK);
+    EXPECT_EQ(Tree(), "[Test]\n[Test\\Full]\n[Test\\Full\\Child]\n");
+}
+
+TEST_F(ScriptInterpreter, UnregisterKeepsNoRemoveKeysAndKeysWithOtherSubkeys) {
+    const std::u16string script = u"HKCU { NoRemove Test { Keep { Val v = d 1 } Mine = s 'm' { Sub } } }";
+    EXPECT_EQ(Register(script), S_OK);
+    CreateKeyPath(HKEY_CURRENT_USER, u"Test\\Keep\\Foreign");
+    EXPECT_EQ(Unregister(script), S_OK);
+    EXPECT_EQ(Tree(), "[Test]\n[Test\\Keep]\n[Test\\Keep\\Foreign]\n");
+    EXPECT_EQ(Unregister(u"HKCU { NoRemove Test { NoRemove Keep { Foreign } } }"), S_OK);
+    EXPECT_EQ(Tree(), "[Test]\n[Test\\Keep]\n") << "an empty NoRemove key stays";
+    EXPECT_EQ(Unregister(script), S_OK);
+    EXPECT_EQ(Unregister(script), S_OK) << "unregistering twice";
+    EXPECT_EQ(Tree(), "[Test]\n");
+    EXPECT_EQ(Unregister(u"HKCU { Missing { Val v = s x Deeper { } } }"), S_OK);
+}
+
+TEST_F(ScriptInterpreter, UndoesOnlyTheFailingRootBlock) {
+    CreateKeyPath(HKEY_CURRENT_USER, u"Test");
+    EXPECT_EQ(Register(u"HKCU { NoRemove Test { First = s 'one' } } "
+                       u"HKCU { NoRemove Test { Second { Val n = d 12 Val x = d 'nan' } } } HKCU { Third }"),
+              DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(Tree(), "[Test]\n[Test\\First]\n@=S:one\n");
+    EXPECT_EQ(Tree(u"Third"), "(none)");
+}
+
+TEST_F(ScriptInterpreter, StoresNumbersBytesAndTextLists) {
+    EXPECT_EQ(Register(u"HKCU { Test { Val max = D 4294967295 Val zero = d ' 0 ' Val b = b 0aFf "
+                       u"Val junk = B zz Val none = B '' Val one = m 'a\\0b' Val two = M 'a\\0\\0b' "
+                       u"Val tail = m 'a\\0' Val back = m 'c:\\x' } }"),
+              S_OK);
+    EXPECT_EQ(Tree(), "[Test]\n"
+                      "b=3:0a,ff\n"
+                      "back=7:63,00,3a,00,5c,00,78,00,00,00,00,00\n"
+                      "junk=3:00\n"
+                      "max=4:ff,ff,ff,ff\n"
+                      "none=3:\n"
+                      "one=7:61,00,00,00,62,00,00,00,00,00\n"
+                      "tail=7:61,00,00,00,00,00\n"
+                      "two=7:61,00,00,00,00,00\n"
+                      "zero=4:00,00,00,00\n");
+}
+
+TEST_F(ScriptInterpreter, RefusesBadValuesAndWritesNothing) {
+    EXPECT_EQ(Register(u"HKCU { Test { Val n = d twelve } }"), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(Register(u"HKCU { Test { Val n = d 4294967296 } }"), DISP_E_OVERFLOW);
+    EXPECT_EQ(Register(u"HKCU { Test { Val b = b abc } }"), E_FAIL);
+    EXPECT_EQ(Register(u"HKCU { Test { Val q = q 1 } }"), DISP_E_EXCEPTION);
+    EXPECT_EQ(Tree(), "(none)");
+    EXPECT_EQ(Register(u"HKCU { Test { Val v s 1 } }"), DISP_E_EXCEPTION);
+}
+
+TEST_F(ScriptInterpreter, RefusesBackslashesInKeyNamesInBothPasses) {
+    CreateKeyPath(HKEY_CURRENT_USER, u"Test\\A\\B");
+    EXPECT_EQ(Register(u"HKCU { Test { A\\B } }"), DISP_E_EXCEPTION);
+    EXPECT_EQ(Register(u"HKCU { Test { ForceRemove A\\B } }"), DISP_E_EXCEPTION);
+    EXPECT_EQ(Unregister(u"HKCU { Test { A { 'B\\' } } }"), DISP_E_EXCEPTION);
+    EXPECT_EQ(Tree(), "[Test]\n[Test\\A]\n[Test\\A\\B]\n");
+    EXPECT_EQ(Register(u"HKCU { Test { Val 'a\\b' = s v } }"), S_OK) << "value names may hold one";
+}
+
+TEST_F(ScriptInterpreter, RefusesBlocksAfterValuesAndDeletions) {
+    EXPECT_EQ(Register(u"HKCU { Test { Val v = s x { Inner } } }"), DISP_E_EXCEPTION);
+    EXPECT_EQ(Register(u"HKCU { Test { Delete Old { Inner } } }"), DISP_E_EXCEPTION);
+    EXPECT_EQ(Tree(), "(none)");
+}
+
+TEST_F(ScriptInterpreter, RefusesNestingBeyondTheLimitWithoutExhaustingTheStack) {
+    auto nested = [](unsigned levels) {
+        std::u16string script = u"HKCU { Test ";
+        for (unsigned i = 0; i < levels; ++i) script += u"{ K ";
+        for (unsigned i = 0; i < levels; ++i) script += u"} ";
+        return script + u"}";
+    };
+    EXPECT_EQ(Register(nested(20)), S_OK);
+    EXPECT_EQ(Unregister(nested(20)), S_OK);
+    EXPECT_EQ(Tree(), "(none)");
+    EXPECT_EQ(Register(nested(1000)), DISP_E_EXCEPTION);
+    EXPECT_EQ(Unregister(nested(1000)), DISP_E_EXCEPTION);
+}
+
+}  // namespace
