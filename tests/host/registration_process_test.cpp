@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "common/unique_any.h"
-#include "tests/platform/temporary_prefix.h"
+#include "tests/support/prefix_fixture.h"
 
 extern char** environ;
 

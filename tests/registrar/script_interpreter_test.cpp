@@ -5,7 +5,7 @@
 #include <string>
 
 #include "registrar/reg_script_parser.h"
-#include "tests/platform/temporary_prefix.h"
+#include "tests/support/prefix_fixture.h"
 #include "tests/registrar/registry_tree.h"
 
 namespace {
