@@ -4,6 +4,7 @@
 #include "com/module.h"
 
 #include "common/hresult.h"
+#include "common/static_order.h"
 
 #include <objbase.h>
 #include <roapi.h>
@@ -115,6 +116,14 @@ DefaultModule& ServerModule() noexcept {
     static DefaultModule module;
     return module;
 }
+
+namespace {
+// Makes the module during static initialisation, in its place among the
+// process's static objects, so it exists before the entry point runs.
+struct ServerModuleMaker {
+    ServerModuleMaker() noexcept { ServerModule(); }
+} serverModuleMaker QUILL_STATIC_ORDER(QUILL_ORDER_CLASS_OBJECT_MODULE);
+}  // namespace
 
 HRESULT RegisterObjectTable() noexcept {
     DefaultModule& module = ServerModule();

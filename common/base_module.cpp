@@ -3,7 +3,9 @@
 // attached debugger, and start-up goes on without the lock.
 #include "common/base_module.h"
 
-CAtlBaseModule _AtlBaseModule;
+#include "common/static_order.h"
+
+CAtlBaseModule _AtlBaseModule QUILL_STATIC_ORDER(QUILL_ORDER_BASE_MODULE);
 
 CAtlBaseModule::CAtlBaseModule() noexcept
     : module_(GetModuleHandleW(nullptr)), resource_(module_), lock_{}, lockReady_(false) {

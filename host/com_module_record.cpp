@@ -2,6 +2,8 @@
 // cleaned up by the module's teardown and again at process exit.
 #include "host/com_module_record.h"
 
+#include "common/static_order.h"
+
 CAtlComModule::CAtlComModule() noexcept : typeLibraryModule_(GetModuleHandleW(nullptr)) {
     if (InitializeCriticalSectionEx(&objectMapLock_, 0, 0)) cbSize_ = kInitializedSize;
 }
@@ -13,7 +15,7 @@ void CAtlComModule::Term() noexcept {
 }
 
 namespace {
-CAtlComModule comModuleRecord;
+CAtlComModule comModuleRecord QUILL_STATIC_ORDER(QUILL_ORDER_COM_MODULE_RECORD);
 }
 
 CAtlComModule& ComModuleRecord() noexcept { return comModuleRecord; }
