@@ -16,9 +16,13 @@ struct SystemModule {
     const Export* exports;  // ends with a null name
 };
 
-template <class F> [[maybe_unused]] FARPROC AsProc(F* function) noexcept { return reinterpret_cast<FARPROC>(function); }
+template <class F> [[maybe_unused]] FARPROC AsProc(F* function) noexcept {
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function));  // void(*)() is the generic function type
+}
 
 const Export kAdvapi32[] = {
+    {"RegDeleteKeyExW", AsProc(&RegDeleteKeyExW)},
+    {"RegDeleteKeyW", AsProc(&RegDeleteKeyW)},
     {nullptr, nullptr},
 };
 

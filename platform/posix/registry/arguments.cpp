@@ -1,0 +1,54 @@
+// Argument checks shared by the registry calls.
+#include "platform/posix/registry/arguments.h"
+
+namespace pal::registry {
+namespace {
+
+constexpr REGSAM kMaximumAllowed = 0x02000000;
+constexpr REGSAM kGenericRead = 0x80000000;
+constexpr REGSAM kGenericWrite = 0x40000000;
+constexpr REGSAM kGenericExecute = 0x20000000;
+constexpr REGSAM kGenericAll = 0x10000000;
+constexpr REGSAM kKeyRights = KEY_ALL_ACCESS | DELETE | READ_CONTROL | WRITE_DAC | WRITE_OWNER | SYNCHRONIZE;
+
+}  // namespace
+
+LSTATUS ParseSubkeyPath(LPCWSTR text, KeyPath& path) {
+    path.clear();
+    if (text == nullptr) return ERROR_SUCCESS;
+    if (text[0] == u'\\') return ERROR_BAD_PATHNAME;
+    std::u16string name;
+    for (const WCHAR* unit = text;; ++unit) {
+        if (*unit != u'\\' && *unit != 0) {
+            name += *unit;
+            continue;
+        }
+        if (name.size() > kMaxKeyNameLength) return ERROR_INVALID_PARAMETER;
+        if (!name.empty()) path.push_back(std::move(name));
+        name.clear();
+        if (*unit == 0) return ERROR_SUCCESS;
+    }
+}
+
+LSTATUS GrantedAccess(REGSAM desired, REGSAM& granted) {
+    if ((desired & KEY_WOW64_RES) == KEY_WOW64_RES) return ERROR_INVALID_PARAMETER;
+    REGSAM rights = desired & ~static_cast<REGSAM>(KEY_WOW64_RES);
+    const std::pair<REGSAM, REGSAM> mappings[] = {{kMaximumAllowed, KEY_ALL_ACCESS},
+                                                  {kGenericAll, KEY_ALL_ACCESS},
+                                                  {kGenericRead, KEY_READ},
+                                                  {kGenericWrite, KEY_WRITE},
+                                                  {kGenericExecute, KEY_EXECUTE}};
+    for (const auto& [generic, specific] : mappings) {
+        if (rights & generic) rights = (rights & ~generic) | specific;
+    }
+    if ((rights & ~kKeyRights) != 0) return ERROR_NOT_SUPPORTED;
+    granted = rights;
+    return ERROR_SUCCESS;
+}
+
+LSTATUS CheckValueName(LPCWSTR name) {
+    if (name != nullptr && static_cast<size_t>(lstrlenW(name)) > kMaxValueNameLength) return ERROR_INVALID_PARAMETER;
+    return ERROR_SUCCESS;
+}
+
+}  // namespace pal::registry

@@ -1,0 +1,224 @@
+// Connections to the registry database and the one-transaction-per-call rule.
+// Connections are pooled per database file, so threads never share one at a
+// time and a test that switches PAL_PREFIX gets the new prefix's database.
+#include "platform/posix/registry/database.h"
+
+#include <sqlite3.h>
+
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <new>
+
+#include "platform/posix/core/prefix.h"
+
+namespace pal::registry {
+namespace {
+
+constexpr int kBusyTimeoutMilliseconds = 30000;
+
+const char kSchema[] =
+    "CREATE TABLE IF NOT EXISTS keys("
+    "  id INTEGER PRIMARY KEY AUTOINCREMENT,"  // never reused: a stale handle must not find a new key
+    "  parent INTEGER NOT NULL, name BLOB NOT NULL, folded BLOB NOT NULL, written INTEGER NOT NULL);"
+    "CREATE UNIQUE INDEX IF NOT EXISTS keys_by_parent ON keys(parent, folded);"
+    "CREATE TABLE IF NOT EXISTS key_values("
+    "  key INTEGER NOT NULL, name BLOB NOT NULL, folded BLOB NOT NULL, type INTEGER NOT NULL, data BLOB NOT NULL,"
+    "  PRIMARY KEY(key, folded));"
+    "INSERT OR IGNORE INTO keys(id, parent, name, folded, written) VALUES"
+    "  (1, 0, X'', X'01', 0), (2, 0, X'', X'02', 0);";  // the hives: rows whose parent is 0
+
+LSTATUS CodeOf(int result) noexcept {
+    switch (result & 0xFF) {
+        case SQLITE_CORRUPT:
+        case SQLITE_NOTADB:
+        case SQLITE_FORMAT:
+        case SQLITE_SCHEMA:
+            return ERROR_REGISTRY_CORRUPT;
+        case SQLITE_CANTOPEN:
+            return ERROR_CANTOPEN;
+        case SQLITE_NOMEM:
+            return ERROR_OUTOFMEMORY;
+        case SQLITE_READONLY:
+        case SQLITE_PERM:
+        case SQLITE_AUTH:
+            return ERROR_ACCESS_DENIED;
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return ERROR_TIMEOUT;
+        default:
+            return ERROR_REGISTRY_IO_FAILED;
+    }
+}
+
+// Idle connections by database file. Deliberately never destroyed: worker
+// threads may still call the registry while the process runs its exit handlers.
+class Pool {
+public:
+    std::unique_ptr<Connection> Take(const std::string& file) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            std::vector<std::unique_ptr<Connection>>& idle = idle_[file];
+            if (!idle.empty()) {
+                std::unique_ptr<Connection> connection = std::move(idle.back());
+                idle.pop_back();
+                return connection;
+            }
+        }
+        return std::make_unique<Connection>(file);
+    }
+
+    void Give(const std::string& file, std::unique_ptr<Connection> connection) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        idle_[file].push_back(std::move(connection));
+    }
+
+private:
+    std::mutex mutex_;
+    std::unordered_map<std::string, std::vector<std::unique_ptr<Connection>>> idle_;
+};
+
+Pool& ThePool() {
+    static Pool* const pool = new Pool;
+    return *pool;
+}
+
+// A connection borrowed for one call; it goes back only if it ended clean.
+class Lease {
+public:
+    explicit Lease(std::string file) : file_(std::move(file)), connection_(ThePool().Take(file_)) {}
+    ~Lease() {
+        if (clean_) ThePool().Give(file_, std::move(connection_));
+    }
+    Connection& operator*() const noexcept { return *connection_; }
+    void MarkClean() noexcept { clean_ = true; }
+
+private:
+    std::string file_;
+    std::unique_ptr<Connection> connection_;
+    bool clean_ = false;
+};
+
+}  // namespace
+
+Connection::Connection(const std::string& file) {
+    const int opened = sqlite3_open_v2(file.c_str(), &database_,
+                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (opened != SQLITE_OK) {
+        const LSTATUS code = database_ != nullptr ? CodeOf(sqlite3_extended_errcode(database_)) : ERROR_OUTOFMEMORY;
+        sqlite3_close(database_);
+        throw StoreError{code == ERROR_REGISTRY_IO_FAILED ? static_cast<LSTATUS>(ERROR_CANTOPEN) : code};
+    }
+    try {
+        sqlite3_busy_timeout(database_, kBusyTimeoutMilliseconds);
+        Execute("PRAGMA journal_mode=WAL");
+        Execute("PRAGMA synchronous=FULL");
+        Execute("BEGIN IMMEDIATE");
+        Execute(kSchema);
+        Execute("COMMIT");
+    } catch (...) {
+        sqlite3_close(database_);
+        throw;
+    }
+}
+
+Connection::~Connection() {
+    for (auto& [sql, statement] : statements_) sqlite3_finalize(statement);
+    sqlite3_close(database_);
+}
+
+int64_t Connection::LastInsertedRow() const noexcept { return sqlite3_last_insert_rowid(database_); }
+
+void Connection::Fail(int result) const { throw StoreError{CodeOf(result)}; }
+
+void Connection::Execute(const char* sql) {
+    const int result = sqlite3_exec(database_, sql, nullptr, nullptr, nullptr);
+    if (result != SQLITE_OK) Fail(result);
+}
+
+sqlite3_stmt* Connection::Prepared(const char* sql) {
+    if (auto found = statements_.find(sql); found != statements_.end()) return found->second;
+    sqlite3_stmt* statement = nullptr;
+    const int result = sqlite3_prepare_v3(database_, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr);
+    if (result != SQLITE_OK) Fail(result);
+    statements_.emplace(sql, statement);
+    return statement;
+}
+
+Query::Query(Connection& connection, const char* sql) : connection_(connection), statement_(connection.Prepared(sql)) {}
+
+Query::~Query() {
+    sqlite3_reset(statement_);
+    sqlite3_clear_bindings(statement_);
+}
+
+Query& Query::Bind(int index, int64_t value) {
+    const int result = sqlite3_bind_int64(statement_, index, value);
+    if (result != SQLITE_OK) connection_.Fail(result);
+    return *this;
+}
+
+Query& Query::Bind(int index, const void* bytes, size_t size) {
+    const int result = size == 0 ? sqlite3_bind_zeroblob(statement_, index, 0)
+                                 : sqlite3_bind_blob64(statement_, index, bytes, size, SQLITE_TRANSIENT);
+    if (result != SQLITE_OK) connection_.Fail(result);
+    return *this;
+}
+
+bool Query::Step() {
+    const int result = sqlite3_step(statement_);
+    if (result == SQLITE_ROW) return true;
+    if (result == SQLITE_DONE) return false;
+    connection_.Fail(result);
+}
+
+void Query::Run() {
+    while (Step()) {
+    }
+}
+
+int64_t Query::Integer(int column) const { return sqlite3_column_int64(statement_, column); }
+
+std::u16string Query::Text16(int column) const {
+    const void* bytes = sqlite3_column_blob(statement_, column);
+    const size_t size = static_cast<size_t>(sqlite3_column_bytes(statement_, column));
+    std::u16string text(size / sizeof(char16_t), u'\0');
+    if (bytes != nullptr && !text.empty()) std::memcpy(text.data(), bytes, text.size() * sizeof(char16_t));
+    return text;
+}
+
+std::vector<BYTE> Query::Bytes(int column) const {
+    const BYTE* bytes = static_cast<const BYTE*>(sqlite3_column_blob(statement_, column));
+    const size_t size = static_cast<size_t>(sqlite3_column_bytes(statement_, column));
+    return bytes != nullptr ? std::vector<BYTE>(bytes, bytes + size) : std::vector<BYTE>();
+}
+
+int64_t Query::Changes() const { return sqlite3_changes64(connection_.Handle()); }
+
+LSTATUS InTransaction(Access access, const std::function<LSTATUS(Connection&)>& body) noexcept {
+    try {
+        const std::string prefix = PrefixDirectory();
+        if (prefix.empty()) return ERROR_CANTOPEN;
+        Lease lease(prefix + "/registry.db");
+        Connection& connection = *lease;
+        connection.Execute(access == Access::Write ? "BEGIN IMMEDIATE" : "BEGIN");
+        LSTATUS status = ERROR_SUCCESS;
+        try {
+            status = body(connection);
+            connection.Execute(status == ERROR_SUCCESS ? "COMMIT" : "ROLLBACK");
+        } catch (...) {
+            sqlite3_exec(connection.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+            throw;
+        }
+        lease.MarkClean();
+        return status;
+    } catch (const StoreError& error) {
+        return error.code;
+    } catch (const std::bad_alloc&) {
+        return ERROR_OUTOFMEMORY;
+    } catch (...) {
+        return ERROR_REGISTRY_IO_FAILED;
+    }
+}
+
+}  // namespace pal::registry

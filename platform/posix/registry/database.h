@@ -1,0 +1,76 @@
+// The registry's SQLite store: one pooled connection per thread and call, keyed
+// by the prefix's database file, and one transaction per registry call. SQLite
+// failures travel as StoreError (a Win32 registry code) up to the transaction.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace pal::registry {
+
+struct StoreError {
+    LSTATUS code;
+};
+
+class Connection;
+
+// One use of a cached prepared statement; resets it when the use ends.
+class Query {
+public:
+    Query(Connection& connection, const char* sql);
+    Query(const Query&) = delete;
+    Query& operator=(const Query&) = delete;
+    ~Query();
+
+    Query& Bind(int index, int64_t value);
+    Query& Bind(int index, const void* bytes, size_t size);  // a blob; empty binds a zero-length blob
+    Query& Bind(int index, std::u16string_view text) { return Bind(index, text.data(), text.size() * sizeof(char16_t)); }
+    Query& Bind(int index, const std::string& bytes) { return Bind(index, bytes.data(), bytes.size()); }
+
+    bool Step();  // true while a row is available
+    void Run();   // steps a statement that returns no rows
+    int64_t Integer(int column) const;
+    std::u16string Text16(int column) const;
+    std::vector<BYTE> Bytes(int column) const;
+    int64_t Changes() const;
+
+private:
+    Connection& connection_;
+    sqlite3_stmt* statement_;
+};
+
+class Connection {
+public:
+    explicit Connection(const std::string& file);
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+    ~Connection();
+
+    void Execute(const char* sql);
+    sqlite3_stmt* Prepared(const char* sql);
+    [[noreturn]] void Fail(int result) const;
+    sqlite3* Handle() const noexcept { return database_; }
+    int64_t LastInsertedRow() const noexcept;
+
+private:
+    sqlite3* database_ = nullptr;
+    std::unordered_map<const char*, sqlite3_stmt*> statements_;
+};
+
+enum class Access { Read, Write };
+
+// Runs body in one transaction on a connection to the current prefix's
+// registry (BEGIN IMMEDIATE for writes). Commits when body returns
+// ERROR_SUCCESS, rolls back otherwise; store failures become their code.
+LSTATUS InTransaction(Access access, const std::function<LSTATUS(Connection&)>& body) noexcept;
+
+}  // namespace pal::registry

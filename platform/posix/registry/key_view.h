@@ -1,0 +1,33 @@
+// How a key object maps onto stored keys: one row for a direct key, up to two
+// (user first, then machine) for the classes view, with Windows' rules for
+// where the classes view reads and writes.
+#pragma once
+
+#include <optional>
+
+#include "platform/posix/registry/key_handle.h"
+
+namespace pal::registry {
+
+using KeyPath = std::vector<std::u16string>;
+
+// The stored keys behind object, highest priority first. ERROR_KEY_DELETED when
+// the key is gone; the classes root may have none and still be valid.
+LSTATUS ResolveLayers(Connection& db, const KeyObject& object, std::vector<KeyId>& layers);
+
+// ERROR_FILE_NOT_FOUND when nothing exists at path below parent.
+LSTATUS OpenBelow(Connection& db, const KeyObject& parent, const KeyPath& path, KeyObject& child);
+
+// Opens or creates; a new classes-view key is stored under HKLM\Software\Classes.
+// ERROR_ACCESS_DENIED when a key must be made and parent lacks KEY_CREATE_SUB_KEY.
+LSTATUS CreateBelow(Connection& db, const KeyObject& parent, const KeyPath& path, KeyObject& child, bool& created);
+
+// Where a value write lands: the user's key when the classes view has one.
+LSTATUS ValueTarget(Connection& db, const KeyObject& object, KeyId& target);
+
+// The merged view: the first layer's entry wins over same-named later ones.
+std::vector<std::u16string> MergedSubkeys(Connection& db, const std::vector<KeyId>& layers);
+std::vector<StoredValue> MergedValues(Connection& db, const std::vector<KeyId>& layers);
+std::optional<StoredValue> MergedValue(Connection& db, const std::vector<KeyId>& layers, std::u16string_view name);
+
+}  // namespace pal::registry

@@ -1,0 +1,198 @@
+// Contract tests of the registry's key calls, written only against the Win32
+// names: creation and opening, case, enumeration, deletion, rights and flags.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "common/unique_any.h"
+#include "tests/platform/temporary_prefix.h"
+
+namespace {
+
+class RegistryKeys : public TemporaryPrefixTest {};
+
+unique_hkey Create(HKEY parent, const WCHAR* path, REGSAM access = KEY_ALL_ACCESS, DWORD* disposition = nullptr) {
+    unique_hkey key;
+    EXPECT_EQ(RegCreateKeyExW(parent, path, 0, nullptr, 0, access, nullptr, key.put(), disposition), ERROR_SUCCESS) << "creating";
+    return key;
+}
+
+LSTATUS Open(HKEY parent, const WCHAR* path, REGSAM access, unique_hkey& key) {
+    return RegOpenKeyExW(parent, path, 0, access, key.put());
+}
+
+std::vector<std::u16string> SubkeysOf(HKEY key) {
+    std::vector<std::u16string> names;
+    for (DWORD index = 0;; ++index) {
+        WCHAR name[256];
+        DWORD length = 256;
+        const LSTATUS status = RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_NO_MORE_ITEMS) break;
+        EXPECT_EQ(status, ERROR_SUCCESS);
+        if (status != ERROR_SUCCESS) break;
+        names.emplace_back(name, length);
+    }
+    return names;
+}
+
+TEST_F(RegistryKeys, CreateReportsNewOrExistingAndOpenFindsOnlyWhatExists) {
+    DWORD disposition = 0;
+    unique_hkey created = Create(HKEY_CURRENT_USER, u"Software\\Quill\\Test", KEY_ALL_ACCESS, &disposition);
+    EXPECT_EQ(disposition, static_cast<DWORD>(REG_CREATED_NEW_KEY));
+    unique_hkey again = Create(HKEY_CURRENT_USER, u"Software\\Quill\\Test\\", KEY_ALL_ACCESS, &disposition);
+    EXPECT_EQ(disposition, static_cast<DWORD>(REG_OPENED_EXISTING_KEY));
+
+    unique_hkey opened;
+    EXPECT_EQ(Open(HKEY_CURRENT_USER, u"Software\\Quill\\Test", KEY_READ, opened), ERROR_SUCCESS);
+    EXPECT_EQ(Open(HKEY_CURRENT_USER, u"Software\\Quill\\Missing", KEY_READ, opened), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(Open(HKEY_LOCAL_MACHINE, u"Software\\Quill\\Test", KEY_READ, opened), ERROR_FILE_NOT_FOUND) << "hives are apart";
+    EXPECT_EQ(Open(created.get(), u"", KEY_READ, opened), ERROR_SUCCESS);
+    EXPECT_NE(opened.get(), created.get()) << "a second handle to the same key";
+    EXPECT_EQ(Open(HKEY_CURRENT_USER, u"\\Software", KEY_READ, opened), ERROR_BAD_PATHNAME);
+}
+
+TEST_F(RegistryKeys, PredefinedKeysOpenToThemselvesAndUnbackedOnesAreInvalid) {
+    HKEY same = nullptr;
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROOT}) {
+        EXPECT_EQ(RegOpenKeyExW(root, nullptr, 0, KEY_READ, &same), ERROR_SUCCESS);
+        EXPECT_EQ(same, root);
+        EXPECT_EQ(RegOpenKeyExW(root, u"", 0, KEY_READ, &same), ERROR_SUCCESS);
+        EXPECT_EQ(same, root);
+        EXPECT_EQ(RegCloseKey(root), ERROR_SUCCESS);
+    }
+    for (HKEY root : {HKEY_USERS, HKEY_PERFORMANCE_DATA, HKEY_CURRENT_CONFIG, HKEY_DYN_DATA}) {
+        HKEY key = nullptr;
+        EXPECT_EQ(RegOpenKeyExW(root, u"Software", 0, KEY_READ, &key), ERROR_INVALID_HANDLE);
+        EXPECT_EQ(RegCreateKeyExW(root, u"Software", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), ERROR_INVALID_HANDLE);
+    }
+}
+
+TEST_F(RegistryKeys, BadHandlesAreAnsweredNotFollowed) {
+    HKEY made_up = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x1234560));
+    HKEY key = nullptr;
+    EXPECT_EQ(RegOpenKeyExW(made_up, u"x", 0, KEY_READ, &key), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegCloseKey(made_up), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegCloseKey(nullptr), ERROR_INVALID_HANDLE);
+    unique_hkey created = Create(HKEY_CURRENT_USER, u"Software\\Closed");
+    HKEY closed = created.release();
+    EXPECT_EQ(RegCloseKey(closed), ERROR_SUCCESS);
+    EXPECT_EQ(RegCloseKey(closed), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegQueryValueExW(closed, nullptr, nullptr, nullptr, nullptr, nullptr), ERROR_INVALID_HANDLE);
+}
+
+TEST_F(RegistryKeys, NamesMatchWhateverTheCaseAndKeepTheirOwn) {
+    Create(HKEY_CURRENT_USER, u"Software\\MixedCase\\\u00c4rger");
+    unique_hkey opened;
+    EXPECT_EQ(Open(HKEY_CURRENT_USER, u"SOFTWARE\\mixedcase\\\u00e4RGER", KEY_READ, opened), ERROR_SUCCESS);
+    DWORD disposition = 0;
+    Create(HKEY_CURRENT_USER, u"software\\MIXEDCASE", KEY_READ, &disposition);
+    EXPECT_EQ(disposition, static_cast<DWORD>(REG_OPENED_EXISTING_KEY));
+
+    unique_hkey software;
+    ASSERT_EQ(Open(HKEY_CURRENT_USER, u"Software", KEY_READ, software), ERROR_SUCCESS);
+    EXPECT_EQ(SubkeysOf(software.get()), std::vector<std::u16string>{u"MixedCase"});
+}
+
+TEST_F(RegistryKeys, EnumerationRunsToNoMoreItemsAndAsksForRoomWhenShort) {
+    unique_hkey parent = Create(HKEY_CURRENT_USER, u"Software\\Enum");
+    for (const WCHAR* name : {u"beta", u"Alpha", u"gamma-long-name"}) Create(parent.get(), name);
+    EXPECT_EQ(SubkeysOf(parent.get()), (std::vector<std::u16string>{u"Alpha", u"beta", u"gamma-long-name"}));
+
+    WCHAR name[256] = u"untouched";
+    DWORD length = 5;  // room for "beta" and its terminator only
+    EXPECT_EQ(RegEnumKeyExW(parent.get(), 1, name, &length, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+    EXPECT_EQ(std::u16string(name), u"beta");
+    EXPECT_EQ(length, 4u);
+    length = 4;
+    EXPECT_EQ(RegEnumKeyExW(parent.get(), 1, name, &length, nullptr, nullptr, nullptr, nullptr), ERROR_MORE_DATA);
+    length = 256;
+    EXPECT_EQ(RegEnumKeyExW(parent.get(), 3, name, &length, nullptr, nullptr, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
+    EXPECT_EQ(RegEnumKeyExW(parent.get(), 0, nullptr, &length, nullptr, nullptr, nullptr, nullptr), ERROR_INVALID_PARAMETER);
+
+    DWORD subkeys = 0, longest = 0, values = 7;
+    EXPECT_EQ(RegQueryInfoKeyW(parent.get(), nullptr, nullptr, nullptr, &subkeys, &longest, nullptr, &values, nullptr,
+                               nullptr, nullptr, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(subkeys, 3u);
+    EXPECT_EQ(longest, 15u);
+    EXPECT_EQ(values, 0u);
+}
+
+TEST_F(RegistryKeys, DeletionTakesOnlyEmptyKeysAndLeavesStaleHandlesDeleted) {
+    unique_hkey parent = Create(HKEY_CURRENT_USER, u"Software\\Doomed");
+    unique_hkey child = Create(parent.get(), u"Child");
+    EXPECT_EQ(RegDeleteKeyExW(HKEY_CURRENT_USER, u"Software\\Doomed", 0, 0), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegDeleteKeyExW(parent.get(), u"Nothing", 0, 0), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegDeleteKeyExW(parent.get(), nullptr, 0, 0), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegDeleteKeyExW(parent.get(), u"child", KEY_WOW64_64KEY, 0), ERROR_SUCCESS);
+
+    EXPECT_EQ(RegSetValueExW(child.get(), u"v", 0, REG_SZ, nullptr, 0), ERROR_KEY_DELETED);
+    EXPECT_EQ(RegEnumKeyExW(child.get(), 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), ERROR_INVALID_PARAMETER);
+    unique_hkey below;
+    EXPECT_EQ(Open(child.get(), u"x", KEY_READ, below), ERROR_KEY_DELETED);
+    EXPECT_EQ(RegCreateKeyExW(child.get(), u"x", 0, nullptr, 0, KEY_READ, nullptr, below.put(), nullptr), ERROR_KEY_DELETED);
+
+    Create(HKEY_CURRENT_USER, u"Software\\Doomed\\Child");  // a new key of the same name is not the old one
+    EXPECT_EQ(RegQueryValueExW(child.get(), u"v", nullptr, nullptr, nullptr, nullptr), ERROR_KEY_DELETED);
+
+    EXPECT_EQ(RegDeleteKeyW(parent.get(), u"Child"), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteKeyW(parent.get(), u""), ERROR_SUCCESS) << "an empty name deletes the key itself";
+    EXPECT_EQ(Open(HKEY_CURRENT_USER, u"Software\\Doomed", KEY_READ, below), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegDeleteKeyW(HKEY_CURRENT_USER, u""), ERROR_ACCESS_DENIED) << "a hive stays";
+}
+
+TEST_F(RegistryKeys, DeleteKeyExIsFoundInAdvapi32ByName) {
+    HMODULE advapi = GetModuleHandleW(u"Advapi32.dll");
+    ASSERT_NE(advapi, nullptr);
+    using DeleteKeyEx = LSTATUS(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD);
+    auto deleteKeyEx = reinterpret_cast<DeleteKeyEx>(reinterpret_cast<void (*)()>(GetProcAddress(advapi, "RegDeleteKeyExW")));
+    ASSERT_NE(deleteKeyEx, nullptr);
+    EXPECT_NE(GetProcAddress(advapi, "RegDeleteKeyW"), nullptr);
+    Create(HKEY_CURRENT_USER, u"Software\\ByName");
+    EXPECT_EQ(deleteKeyEx(HKEY_CURRENT_USER, u"Software\\ByName", 0, 0), ERROR_SUCCESS);
+}
+
+TEST_F(RegistryKeys, HandlesKeepTheirRights) {
+    Create(HKEY_CURRENT_USER, u"Software\\Rights");
+    unique_hkey readOnly;
+    ASSERT_EQ(Open(HKEY_CURRENT_USER, u"Software\\Rights", KEY_READ, readOnly), ERROR_SUCCESS);
+    const DWORD one = 1;
+    EXPECT_EQ(RegSetValueExW(readOnly.get(), u"v", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegDeleteValueW(readOnly.get(), u"v"), ERROR_ACCESS_DENIED);
+    unique_hkey child;
+    EXPECT_EQ(RegCreateKeyExW(readOnly.get(), u"New", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, child.put(), nullptr),
+              ERROR_ACCESS_DENIED);
+
+    unique_hkey writeOnly;
+    ASSERT_EQ(Open(HKEY_CURRENT_USER, u"Software\\Rights", KEY_WRITE, writeOnly), ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExW(writeOnly.get(), u"v", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4), ERROR_SUCCESS);
+    EXPECT_EQ(RegQueryValueExW(writeOnly.get(), u"v", nullptr, nullptr, nullptr, nullptr), ERROR_ACCESS_DENIED);
+    WCHAR name[16];
+    DWORD length = 16;
+    EXPECT_EQ(RegEnumKeyExW(writeOnly.get(), 0, name, &length, nullptr, nullptr, nullptr, nullptr), ERROR_ACCESS_DENIED);
+}
+
+TEST_F(RegistryKeys, UnsupportedOptionsAndFlagsAreRefused) {
+    HKEY key = nullptr;
+    EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\V", 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                              &key, nullptr),
+              ERROR_NOT_SUPPORTED);
+    EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\V", 0, nullptr, 0x100, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\V", 1, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software", REG_OPTION_OPEN_LINK, KEY_READ, &key), ERROR_NOT_SUPPORTED);
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software", 0, KEY_READ | KEY_WOW64_32KEY | KEY_WOW64_64KEY, &key),
+              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegDeleteKeyExW(HKEY_CURRENT_USER, u"Software\\V", KEY_WOW64_32KEY | KEY_WOW64_64KEY, 0), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegDeleteKeyExW(HKEY_CURRENT_USER, u"Software\\V", 0, 1), ERROR_INVALID_PARAMETER);
+
+    unique_hkey viewed = Create(HKEY_CURRENT_USER, u"Software\\V", KEY_READ | KEY_WRITE | KEY_WOW64_64KEY);
+    unique_hkey other;
+    EXPECT_EQ(Open(HKEY_CURRENT_USER, u"Software\\V", KEY_READ | KEY_WOW64_32KEY, other), ERROR_SUCCESS) << "one view";
+}
+
+}  // namespace
