@@ -13,6 +13,7 @@
 namespace {
 
 constexpr DWORD kClassContexts = CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER;
+constexpr int kActivationAttempts = 3;
 
 HRESULT GetClassObject(REFCLSID clsid, DWORD clsContext, REFIID iid, void** object) {
     com_ptr<IUnknown> registered;
@@ -42,7 +43,14 @@ extern "C" HRESULT WINAPI CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWOR
     if (object == nullptr) return E_POINTER;
     *object = nullptr;
     if (!pal::com::CanUseCom()) return CO_E_NOTINITIALIZED;
-    com_ptr<IClassFactory> factory;
-    RETURN_IF_FAILED(GetClassObject(clsid, clsContext, __uuidof(IClassFactory), factory.put_void()));
-    return factory->CreateInstance(outer, iid, object);
+    // A server may stop between handing out its class object and the creation; then, as
+    // Windows' activation does, try again, which starts a new server.
+    HRESULT hr = E_FAIL;
+    for (int attempt = 0; attempt < kActivationAttempts; ++attempt) {
+        com_ptr<IClassFactory> factory;
+        RETURN_IF_FAILED(GetClassObject(clsid, clsContext, __uuidof(IClassFactory), factory.put_void()));
+        hr = factory->CreateInstance(outer, iid, object);
+        if (hr != CO_E_SERVER_STOPPING && hr != RPC_E_DISCONNECTED) break;
+    }
+    return hr;
 }

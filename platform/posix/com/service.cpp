@@ -32,10 +32,13 @@ constexpr unsigned kWorkerThreads = 4;
 constexpr int kStalledPeerSeconds = 10;  // a peer that stops mid-message loses its connection
 
 struct Listener {
-    CLSID clsid;
-    int socket;
-    std::string path;
-    ino_t inode;
+    Listener(REFCLSID c, int s, std::string p, ino_t i) : clsid(c), socket(s), path(std::move(p)), inode(i) {}
+    Listener(const Listener&) = delete;
+    Listener& operator=(const Listener&) = delete;
+    const CLSID clsid;
+    const int socket;
+    const std::string path;
+    const ino_t inode;
     ~Listener() {
         // Leave the name alone if a newer server has taken it over meanwhile.
         struct stat info{};
@@ -45,9 +48,11 @@ struct Listener {
 };
 
 struct Connection {
-    int socket;
+    const int socket;
     ConnectionStub stub;
     explicit Connection(int s) : socket(s) {}
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
     ~Connection() { close(socket); }
 };
 
@@ -81,7 +86,7 @@ public:
             close(listening);
             return HResultFromWin32(Win32ErrorFromErrno(error));
         }
-        auto listener = std::make_shared<Listener>(Listener{clsid, listening, path, info.st_ino});
+        auto listener = std::make_shared<Listener>(clsid, listening, path, info.st_ino);
         std::lock_guard guard(lock_);
         const uint64_t id = nextId_++;
         listeners_.emplace(id, listener);

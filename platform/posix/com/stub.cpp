@@ -146,8 +146,11 @@ bool ConnectionStub::Activate(WireReader& in, WireWriter& reply) {
 
     std::vector<abi::NOTIFICATION_USER_INPUT_DATA> inputs(texts.size() / 2);
     for (size_t i = 0; i < inputs.size(); ++i) inputs[i] = {TextPointer(texts[2 * i]), TextPointer(texts[2 * i + 1])};
+    // An empty array the caller passed stays a non-null pointer, as it was.
+    static const abi::NOTIFICATION_USER_INPUT_DATA kNoInputs{};
+    const abi::NOTIFICATION_USER_INPUT_DATA* data = inputs.empty() ? &kNoInputs : inputs.data();
     const HRESULT hr = callback->Activate(TextPointer(appUserModelId), TextPointer(invokedArgs),
-                                          hasData != 0 ? inputs.data() : nullptr, count);
+                                          hasData != 0 ? data : nullptr, count);
     reply.PutU32(static_cast<uint32_t>(hr));
     return true;
 }
