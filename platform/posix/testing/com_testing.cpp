@@ -14,3 +14,12 @@ std::string ComEndpointPath(REFCLSID clsid) {
 }
 
 }  // namespace pal::testing
+
+namespace pal::testing {
+
+HRESULT GetClassObjectThroughEndpoint(REFCLSID clsid, REFIID iid, void** object) {
+    *object = nullptr;
+    return pal::com::GetLocalServerClassObject(clsid, iid, object);
+}
+
+}  // namespace pal::testing

@@ -15,3 +15,11 @@ void SetServerStartTimeout(DWORD milliseconds) noexcept;
 std::string ComEndpointPath(REFCLSID clsid);
 
 }  // namespace pal::testing
+
+namespace pal::testing {
+
+// The class object of clsid as another process gets it: through the class's
+// endpoint, even when this process registered the class itself.
+HRESULT GetClassObjectThroughEndpoint(REFCLSID clsid, REFIID iid, void** object);
+
+}  // namespace pal::testing
