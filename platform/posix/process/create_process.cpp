@@ -41,7 +41,9 @@ DWORD StartProcess(LPCWSTR applicationName, LPCWSTR commandLine, DWORD creationF
     std::u16string_view rest = commandLine ? std::u16string_view(commandLine) : std::u16string_view();
     std::u16string program = applicationName ? std::u16string(applicationName) : std::u16string();
     if (commandLine != nullptr) {
-        std::u16string firstToken = TakeProgramName(rest);  // the child's own name; not an argument
+        // The head of the command line is the name the child sees itself called by, not an argument.
+        std::u16string firstToken = TakeProgramName(rest);
+        request.name = ToUtf8(firstToken);
         if (program.empty()) program = std::move(firstToken);
     }
     if (program.empty()) return ERROR_FILE_NOT_FOUND;

@@ -171,7 +171,7 @@ DWORD SpawnProcess(const SpawnRequest& request, PROCESS_INFORMATION& started) {
         (stat(request.currentDirectory.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)))
         return 267;  // ERROR_DIRECTORY
 
-    std::vector<std::string> argumentTexts{request.program};
+    std::vector<std::string> argumentTexts{request.name.empty() ? request.program : request.name};
     argumentTexts.insert(argumentTexts.end(), request.arguments.begin(), request.arguments.end());
     const std::vector<char*> argv = PointersOf(argumentTexts);
     const std::vector<char*> envp = request.environment ? PointersOf(*request.environment) : std::vector<char*>{};

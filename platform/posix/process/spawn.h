@@ -12,6 +12,7 @@ namespace pal {
 
 struct SpawnRequest {
     std::string program;                  // absolute path, '/'-separated
+    std::string name;                     // the program's own name (argv[0]); empty: the path
     std::vector<std::string> arguments;   // after the program name
     const std::vector<std::string>* environment = nullptr;  // null: the parent's
     std::string currentDirectory;         // empty: the parent's
