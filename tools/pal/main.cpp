@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "tools/pal/com_activate.h"
 #include "tools/pal/verbs.h"
 
 namespace pal::tool {
@@ -10,6 +11,7 @@ namespace {
 
 // One row per verb; areas of the platform add theirs here.
 const Verb kVerbs[] = {
+    {"com", "com activate {CLSID} [--aumid ID] [--args TEXT] [--input KEY=VALUE]...", RunCom},
     {nullptr, nullptr, nullptr},
 };
 
