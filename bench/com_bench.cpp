@@ -4,44 +4,27 @@
 #include <notification_platform.h>
 
 #include <signal.h>
-#include <stdlib.h>
 
-#include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "common/com_ptr.h"
-#include "common/unique_any.h"
-#include "tests/com/test_class.h"
+#include "tests/com/test_server_registration.h"
+#include "tests/support/temporary_prefix.h"
 
 namespace {
 
-// A prefix of its own with the test server registered under HKCU.
+// A prefix of its own with the test server registered; servers it started are killed with it.
 class BenchPrefix {
 public:
-    BenchPrefix() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "pal-bench-XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
-        setenv("PAL_PREFIX", path_.c_str(), 1);
-        WCHAR braced[39];
-        StringFromGUID2(comtest::kTestClass, braced, 39);
-        const std::u16string subKey = u"Software\\Classes\\CLSID\\" + std::u16string(braced) + u"\\LocalServer32";
-        unique_hkey key;
-        RegCreateKeyExW(HKEY_CURRENT_USER, subKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr);
-        std::u16string commandLine = u"\"";
-        for (const char c : std::string(QUILL_BINARY_DIR) + "/bin/com_test_server\"") commandLine += char16_t(c);
-        RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(commandLine.c_str()),
-                       static_cast<DWORD>((commandLine.size() + 1) * sizeof(WCHAR)));
-    }
+    BenchPrefix() { comtest::RegisterTestServer(); }
     ~BenchPrefix() {
-        std::ifstream starts(path_ + "/starts");
+        std::ifstream starts(prefix_.Path() + "/starts");
         for (std::string pid; std::getline(starts, pid);) kill(std::stoi(pid), SIGKILL);
-        std::filesystem::remove_all(path_);
-        unsetenv("PAL_PREFIX");
     }
 
 private:
-    std::string path_;
+    TemporaryPrefix prefix_;
 };
 
 com_ptr<abi::INotificationActivationCallback> Create() {

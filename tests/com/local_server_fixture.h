@@ -14,9 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "common/unique_any.h"
 #include "platform/posix/testing/com_testing.h"
-#include "tests/com/test_class.h"
+#include "tests/com/test_server_registration.h"
 #include "tests/platform/temporary_prefix.h"
 
 class LocalServerTest : public TemporaryPrefixTest {
@@ -33,22 +32,10 @@ protected:
         TemporaryPrefixTest::TearDown();
     }
 
-    static std::string ProgramPath(const char* name) { return std::string(QUILL_BINARY_DIR) + "/bin/" + name; }
+    static std::string ProgramPath(const char* name) { return comtest::ProgramPath(name); }
 
-    // Registers the test server's command line (quoted path, then the given arguments).
     static void RegisterServer(const std::string& arguments = "", const char* program = "com_test_server") {
-        WCHAR braced[39];
-        StringFromGUID2(comtest::kTestClass, braced, 39);
-        const std::u16string subKey = u"Software\\Classes\\CLSID\\" + std::u16string(braced) + u"\\LocalServer32";
-        unique_hkey key;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, subKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(),
-                                  nullptr),
-                  ERROR_SUCCESS);
-        std::u16string commandLine = u"\"";
-        for (const char c : ProgramPath(program) + "\" " + arguments) commandLine += static_cast<char16_t>(c);
-        ASSERT_EQ(RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(commandLine.c_str()),
-                                 static_cast<DWORD>((commandLine.size() + 1) * sizeof(WCHAR))),
-                  ERROR_SUCCESS);
+        ASSERT_EQ(comtest::RegisterTestServer(arguments, program), ERROR_SUCCESS);
     }
 
     std::vector<std::string> Lines(const char* name) const {

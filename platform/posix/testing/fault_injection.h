@@ -13,6 +13,7 @@ enum class Fault {
     CoRegisterClassObject,
     CoResumeClassObjects,
     CreateEvent,
+    WindowsCreateStringReference,
     Count
 };
 

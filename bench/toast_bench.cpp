@@ -1,0 +1,57 @@
+// Delivering a toast into the store through the real platform: the whole of
+// DeliverToast (parse, notifier, toast, Show), and its parts that do not write.
+#include <benchmark/benchmark.h>
+
+#include <roapi.h>
+
+#include "notify/app_identity.h"
+#include "notify/toaster.h"
+#include "tests/support/temporary_prefix.h"
+
+namespace {
+
+constexpr WCHAR kToastXml[] =
+    u"<toast launch=\"RivaVavirezar.display\"><visual><binding template=\"ToastGeneric\">"
+    u"<text>Corvane Tessaline</text><text>Encryption is not supported in case sensitive folders</text>"
+    u"<text>Path: C:\\Users\\someone\\Case&amp;Sensitive</text></binding></visual>"
+    u"<actions><input id=\"ShowAgainChoice\" type=\"selection\" defaultInput=\"show\">"
+    u"<selection id=\"show\" content=\"Show this warning again\"/><selection id=\"dismiss\" "
+    u"content=\"Never show this warning again\"/></input><action content=\"Dismiss\" "
+    u"arguments=\"RivaVavirezar.dismiss\" activationType=\"background\"/></actions></toast>";
+
+class StartedProcess {
+public:
+    StartedProcess() {
+        RoInitialize(RO_INIT_MULTITHREADED);
+        AppUserModelId = kCorvaneAppUserModelId;
+        IdentityReady.store(true, std::memory_order_release);
+        ServerReady.store(true, std::memory_order_release);
+    }
+    ~StartedProcess() { RoUninitialize(); }
+
+private:
+    TemporaryPrefix prefix_;
+};
+
+void DeliverIntoStore(benchmark::State& state) {
+    StartedProcess process;
+    for (auto _ : state) {
+        if (Toaster::DeliverToast(kToastXml) != S_OK) state.SkipWithError("delivery failed");
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(DeliverIntoStore)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(DeliverIntoStore)->Unit(benchmark::kMicrosecond)->UseRealTime()->Threads(4);
+
+// Everything but the store: parse, then refused as "not ready" before the notifier.
+void ParseOnly(benchmark::State& state) {
+    StartedProcess process;
+    ServerReady.store(false, std::memory_order_release);
+    for (auto _ : state) {
+        if (Toaster::DeliverToast(kToastXml) != E_ILLEGAL_METHOD_CALL) state.SkipWithError("unexpected result");
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(ParseOnly)->Unit(benchmark::kMicrosecond);
+
+}  // namespace

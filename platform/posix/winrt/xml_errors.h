@@ -1,0 +1,20 @@
+// How the XML parser's outcome is reported: as the MSXML parser error codes
+// (0xC00CE5xx) that Windows' XML document returns from LoadXml.
+#pragma once
+
+#include <windows.h>
+
+#include <pugixml.hpp>
+
+namespace pal::winrt {
+
+inline constexpr HRESULT kXmlMissingRoot = static_cast<HRESULT>(0xC00CE558);
+
+// The HRESULT for a parse outcome: S_OK, or the nearest MSXML error code.
+HRESULT HResultFromParse(const pugi::xml_parse_result& result) noexcept;
+
+// Checks what the parser lets pass but a document may not hold: more than one
+// root element, or character data outside the root.
+HRESULT CheckDocumentShape(const pugi::xml_document& document) noexcept;
+
+}  // namespace pal::winrt

@@ -1,0 +1,123 @@
+// The registry's store as a whole: what one process writes another reads, two
+// processes and many threads writing at once lose nothing, and a damaged or
+// unreachable database gives a registry error code instead of a crash.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <fstream>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/unique_any.h"
+#include "tests/platform/temporary_prefix.h"
+
+extern char** environ;
+
+namespace {
+
+class RegistryStore : public TemporaryPrefixTest {};
+
+pid_t StartWriter(const char* count, const char* namePrefix) {
+    const char* arguments[] = {REGISTRY_WRITER, count, namePrefix, nullptr};
+    pid_t child = 0;
+    EXPECT_EQ(posix_spawn(&child, REGISTRY_WRITER, nullptr, nullptr, const_cast<char**>(arguments), environ), 0);
+    return child;
+}
+
+int ExitCodeOf(pid_t child) {
+    int status = 0;
+    if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+std::set<std::u16string> ValueNamesOf(const WCHAR* path) {
+    std::set<std::u16string> names;
+    unique_hkey key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return names;
+    WCHAR name[64];
+    for (DWORD index = 0;; ++index) {
+        DWORD length = 64;
+        if (RegEnumValueW(key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        names.emplace(name, length);
+    }
+    return names;
+}
+
+TEST_F(RegistryStore, WhatOneProcessWritesAnotherReads) {
+    ASSERT_EQ(ExitCodeOf(StartWriter("3", "v")), 0);
+    EXPECT_EQ(ValueNamesOf(u"Software\\Concurrent"), (std::set<std::u16string>{u"v0", u"v1", u"v2"}));
+    unique_hkey key;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Concurrent", 0, KEY_READ, key.put()), ERROR_SUCCESS);
+    DWORD value = 0, size = sizeof(value);
+    EXPECT_EQ(RegQueryValueExW(key.get(), u"V2", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size), ERROR_SUCCESS);
+    EXPECT_EQ(value, 2u);
+}
+
+TEST_F(RegistryStore, TwoProcessesWritingAtOnceLoseNothing) {
+    const pid_t first = StartWriter("1000", "a");
+    const pid_t second = StartWriter("1000", "b");
+    EXPECT_EQ(ExitCodeOf(first), 0);
+    EXPECT_EQ(ExitCodeOf(second), 0);
+    const std::set<std::u16string> names = ValueNamesOf(u"Software\\Concurrent");
+    EXPECT_EQ(names.size(), 2000u);
+    EXPECT_TRUE(names.count(u"a999") && names.count(u"b0"));
+}
+
+TEST_F(RegistryStore, ThreadsWritingAtOnceLoseNothing) {
+    unique_hkey shared;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Threads", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, shared.put(), nullptr),
+              ERROR_SUCCESS);
+    constexpr int kThreads = 6, kWrites = 50;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < kWrites; ++i) {
+                unique_hkey own;  // half the writes through a handle of the thread's own
+                HKEY target = shared.get();
+                if (i % 2 == 0) {
+                    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Threads", 0, KEY_WRITE, own.put()), ERROR_SUCCESS);
+                    target = own.get();
+                }
+                const std::u16string name = u"t" + std::u16string(1, static_cast<char16_t>(u'a' + t)) + u"-" +
+                                            std::u16string(1, static_cast<char16_t>(u'0' + i / 10)) +
+                                            std::u16string(1, static_cast<char16_t>(u'0' + i % 10));
+                ASSERT_EQ(RegSetValueExW(target, name.c_str(), 0, REG_BINARY, reinterpret_cast<const BYTE*>(&i), sizeof(i)),
+                          ERROR_SUCCESS);
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(ValueNamesOf(u"Software\\Threads").size(), static_cast<size_t>(kThreads * kWrites));
+}
+
+TEST_F(RegistryStore, ADamagedDatabaseGivesARegistryErrorAndNoHandle) {
+    {
+        std::ofstream garbage(Prefix() / "registry.db", std::ios::binary);
+        for (int i = 0; i < 512; ++i) garbage << "this is not a database.";
+    }
+    HKEY key = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x77));
+    EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\X", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_REGISTRY_CORRUPT);
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software", 0, KEY_READ, &key), ERROR_REGISTRY_CORRUPT);
+    EXPECT_EQ(key, reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x77)));
+    DWORD size = 0;
+    EXPECT_EQ(RegQueryValueExW(HKEY_CURRENT_USER, u"v", nullptr, nullptr, nullptr, &size), ERROR_REGISTRY_CORRUPT);
+}
+
+TEST_F(RegistryStore, AnUnreachableDatabaseGivesARegistryError) {
+    std::filesystem::create_directory(Prefix() / "registry.db");  // a directory where the file belongs
+    HKEY key = nullptr;
+    EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\X", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_CANTOPEN);
+    const std::string notADirectory = (Prefix() / "registry.db" / "file").string();
+    std::ofstream(notADirectory) << "x";
+    setenv("PAL_PREFIX", notADirectory.c_str(), 1);
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software", 0, KEY_READ, &key), ERROR_CANTOPEN);
+}
+
+}  // namespace

@@ -1,0 +1,145 @@
+// Contract tests of the registry's value calls, written only against the Win32
+// names: every type read back byte for byte, sizes, short buffers, deletion,
+// enumeration and names that keep their case.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "common/unique_any.h"
+#include "tests/platform/temporary_prefix.h"
+
+namespace {
+
+using Bytes = std::vector<BYTE>;
+
+class RegistryValues : public TemporaryPrefixTest {
+protected:
+    void SetUp() override {
+        TemporaryPrefixTest::SetUp();
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Values", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key_.put(),
+                                  nullptr),
+                  ERROR_SUCCESS);
+    }
+    HKEY Key() const { return key_.get(); }
+    LSTATUS Set(const WCHAR* name, DWORD type, const Bytes& data) {
+        return RegSetValueExW(Key(), name, 0, type, data.empty() ? nullptr : data.data(), static_cast<DWORD>(data.size()));
+    }
+
+private:
+    unique_hkey key_;
+};
+
+template <class T> Bytes BytesOf(const T* units, size_t count) {
+    const BYTE* first = reinterpret_cast<const BYTE*>(units);
+    return Bytes(first, first + count * sizeof(T));
+}
+
+// A text's units with its terminator; embedded NULs count when given as a view.
+Bytes TextBytes(std::u16string_view text) {
+    std::u16string terminated(text);
+    return BytesOf(terminated.c_str(), terminated.size() + 1);
+}
+
+struct TypedData {
+    const WCHAR* name;
+    DWORD type;
+    Bytes data;
+};
+
+TEST_F(RegistryValues, EveryTypeComesBackByteForByte) {
+    const DWORD dword = 0x01020304;
+    const ULONGLONG qword = 0x1122334455667788ull;
+    std::vector<BYTE> large(100000);
+    for (size_t i = 0; i < large.size(); ++i) large[i] = static_cast<BYTE>(i * 7);
+    const std::vector<TypedData> cases = {
+        {u"text", REG_SZ, TextBytes(u"caf\u00e9 \U0001F600")},
+        {u"expand", REG_EXPAND_SZ, TextBytes(u"%TEMP%\\x")},
+        {u"binary", REG_BINARY, {0x00, 0xFF, 0x00, 0x7F, 0x80}},
+        {u"dword", REG_DWORD, BytesOf(&dword, 1)},
+        {u"qword", REG_QWORD, BytesOf(&qword, 1)},
+        {u"multi", REG_MULTI_SZ, TextBytes(std::u16string_view(u"one\0two\0", 8))},
+        {u"none", REG_NONE, {}},
+        {u"odd", 0x100, {1, 2, 3}},
+        {u"unterminated", REG_SZ, BytesOf(u"abc", 3)},
+        {u"large", REG_BINARY, large},
+    };
+    for (const TypedData& value : cases) ASSERT_EQ(Set(value.name, value.type, value.data), ERROR_SUCCESS) << "case " << &value - cases.data();
+    for (const TypedData& value : cases) {
+        DWORD type = 0xDEAD, size = 0;
+        ASSERT_EQ(RegQueryValueExW(Key(), value.name, nullptr, &type, nullptr, &size), ERROR_SUCCESS);
+        EXPECT_EQ(type, value.type);
+        ASSERT_EQ(size, value.data.size());
+        Bytes read(size + 1, 0xCC);
+        ASSERT_EQ(RegQueryValueExW(Key(), value.name, nullptr, &type, read.data(), &size), ERROR_SUCCESS);
+        EXPECT_EQ(read.back(), 0xCC) << "nothing written past the data";
+        read.pop_back();
+        EXPECT_EQ(read, value.data) << "case " << &value - cases.data();
+    }
+}
+
+TEST_F(RegistryValues, ShortBuffersGetTheNeededSizeAndMissingValuesAreNotFound) {
+    ASSERT_EQ(Set(u"v", REG_BINARY, {1, 2, 3, 4, 5, 6}), ERROR_SUCCESS);
+    BYTE buffer[4] = {9, 9, 9, 9};
+    DWORD size = sizeof(buffer), type = 0;
+    EXPECT_EQ(RegQueryValueExW(Key(), u"v", nullptr, &type, buffer, &size), ERROR_MORE_DATA);
+    EXPECT_EQ(size, 6u);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
+    EXPECT_EQ(RegQueryValueExW(Key(), u"v", nullptr, nullptr, buffer, nullptr), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegQueryValueExW(Key(), u"missing", nullptr, &type, nullptr, &size), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegQueryValueExW(Key(), u"v", nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS) << "existence only";
+    EXPECT_EQ(RegSetValueExW(Key(), u"v", 0, REG_BINARY, nullptr, 4), ERROR_NOACCESS);
+    EXPECT_EQ(RegSetValueExW(Key(), u"v", 1, REG_BINARY, buffer, 4), ERROR_INVALID_PARAMETER);
+}
+
+TEST_F(RegistryValues, DefaultValueHasNoNameAndDeletionIsReported) {
+    ASSERT_EQ(Set(nullptr, REG_SZ, TextBytes(u"default")), ERROR_SUCCESS);
+    DWORD size = 0;
+    EXPECT_EQ(RegQueryValueExW(Key(), u"", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
+    EXPECT_EQ(size, 16u);
+    EXPECT_EQ(RegDeleteValueW(Key(), u""), ERROR_SUCCESS);
+    EXPECT_EQ(RegQueryValueExW(Key(), nullptr, nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegDeleteValueW(Key(), nullptr), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(RegistryValues, NamesMatchWhateverTheCaseAndAnOverwriteKeepsTheFirstSpelling) {
+    ASSERT_EQ(Set(u"ShowWarning", REG_DWORD, {1, 0, 0, 0}), ERROR_SUCCESS);
+    ASSERT_EQ(Set(u"SHOWWARNING", REG_DWORD, {0, 0, 0, 0}), ERROR_SUCCESS);
+    ASSERT_EQ(Set(u"second", REG_SZ, {}), ERROR_SUCCESS);
+    DWORD value = 7, size = 4;
+    EXPECT_EQ(RegQueryValueExW(Key(), u"showwarning", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size), ERROR_SUCCESS);
+    EXPECT_EQ(value, 0u);
+
+    WCHAR name[32];
+    DWORD nameLength = 32;
+    DWORD type = 0;
+    size = 4;
+    EXPECT_EQ(RegEnumValueW(Key(), 0, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size), ERROR_SUCCESS);
+    EXPECT_EQ(std::u16string(name, nameLength), u"ShowWarning");
+    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+    nameLength = 32;
+    EXPECT_EQ(RegEnumValueW(Key(), 1, name, &nameLength, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+    EXPECT_EQ(std::u16string(name, nameLength), u"second");
+    nameLength = 32;
+    EXPECT_EQ(RegEnumValueW(Key(), 2, name, &nameLength, nullptr, nullptr, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
+    nameLength = 6;  // "second" needs 7 with its terminator
+    EXPECT_EQ(RegEnumValueW(Key(), 1, name, &nameLength, nullptr, nullptr, nullptr, nullptr), ERROR_MORE_DATA);
+
+    nameLength = 32;
+    size = 2;
+    EXPECT_EQ(RegEnumValueW(Key(), 0, name, &nameLength, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size),
+              ERROR_MORE_DATA);
+    EXPECT_EQ(size, 4u);
+
+    DWORD values = 0, longestName = 0, largest = 0;
+    EXPECT_EQ(RegQueryInfoKeyW(Key(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, &longestName, &largest,
+                               nullptr, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(values, 2u);
+    EXPECT_EQ(longestName, 11u);
+    EXPECT_EQ(largest, 4u);
+}
+
+}  // namespace

@@ -1,0 +1,91 @@
+// The toast store: records come back exactly as stored, ids only grow, and
+// writers in several processes at once lose nothing.
+#include "platform/posix/winrt/toast_store.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "tests/support/temporary_prefix.h"
+
+namespace {
+
+using pal::toast_store::Toast;
+
+TEST(ToastStore, KeepsEachToastExactlyAsGiven) {
+    TemporaryPrefix prefix;
+    // Unpaired surrogates and NULs survive: the text is kept as code units.
+    const std::u16string odd(u"<t>\xD800 \u00e9\0</t>", 12);
+    int64_t first = 0, second = 0;
+    ASSERT_EQ(pal::toast_store::Append(u"Corvane.Tessaline", u"<toast/>", &first), S_OK);
+    ASSERT_EQ(pal::toast_store::Append(u"Other.App", odd, &second), S_OK);
+    EXPECT_GT(second, first);
+
+    const std::optional<Toast> found = pal::toast_store::Find(second);
+    ASSERT_TRUE(found.has_value());
+    EXPECT_EQ(found->xml, odd);
+    EXPECT_EQ(found->appUserModelId, "Other.App");
+    EXPECT_EQ(found->time.size(), 24u) << found->time;
+    EXPECT_EQ(found->time.back(), 'Z');
+    EXPECT_FALSE(pal::toast_store::Find(second + 1).has_value());
+
+    std::vector<Toast> mine;
+    ASSERT_EQ(pal::toast_store::List(mine, std::string("Corvane.Tessaline")), S_OK);
+    ASSERT_EQ(mine.size(), 1u);
+    EXPECT_EQ(mine[0].id, first);
+    EXPECT_EQ(mine[0].xml, u"<toast/>");
+}
+
+TEST(ToastStore, ClearEmptiesItButIdsAreNeverReused) {
+    TemporaryPrefix prefix;
+    int64_t before = 0, after = 0;
+    ASSERT_EQ(pal::toast_store::Append(u"A", u"<a/>", &before), S_OK);
+    ASSERT_EQ(pal::toast_store::Clear(), S_OK);
+    std::vector<Toast> all;
+    ASSERT_EQ(pal::toast_store::List(all), S_OK);
+    EXPECT_TRUE(all.empty());
+    ASSERT_EQ(pal::toast_store::Append(u"A", u"<a/>", &after), S_OK);
+    EXPECT_GT(after, before);
+}
+
+TEST(ToastStore, AnUnusablePrefixIsAFailureNotACrash) {
+    TemporaryPrefix prefix;
+    const std::string blocker = prefix.Path() + "/file";
+    ASSERT_EQ(std::system(("touch " + blocker).c_str()), 0);
+    setenv("PAL_PREFIX", blocker.c_str(), 1);
+    EXPECT_TRUE(FAILED(pal::toast_store::Append(u"A", u"<a/>")));
+}
+
+TEST(ToastStore, WritersInSeveralProcessesLoseNothing) {
+    TemporaryPrefix prefix;
+    constexpr int kProcesses = 4, kToastsEach = 25;
+    std::vector<pid_t> children;
+    for (int process = 0; process < kProcesses; ++process) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (int i = 0; i < kToastsEach; ++i) {
+                const std::u16string xml = u"<t>" + std::u16string(1, static_cast<char16_t>(u'A' + process)) + u"</t>";
+                if (FAILED(pal::toast_store::Append(u"P", xml))) _exit(1);
+            }
+            _exit(0);
+        }
+        children.push_back(child);
+    }
+    for (const pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    std::vector<Toast> all;
+    ASSERT_EQ(pal::toast_store::List(all), S_OK);
+    ASSERT_EQ(all.size(), static_cast<size_t>(kProcesses * kToastsEach));
+    std::set<int64_t> ids;
+    for (const Toast& toast : all) ids.insert(toast.id);
+    EXPECT_EQ(ids.size(), all.size());
+}
+
+}  // namespace

@@ -1,0 +1,137 @@
+// Contract tests for "Windows.Data.Xml.Dom.XmlDocument", written against the
+// Windows Runtime interfaces only: loading well-formed and malformed texts, and
+// the serialization of text nodes that XML escaping relies on.
+#include <notification_platform.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "common/com_ptr.h"
+
+namespace {
+
+constexpr HRESULT kXmlMissingRoot = static_cast<HRESULT>(0xC00CE558);
+
+class HString {
+public:
+    explicit HString(std::u16string_view text) {
+        EXPECT_EQ(WindowsCreateString(text.data(), static_cast<UINT32>(text.size()), &string_), S_OK);
+    }
+    HString() = default;
+    ~HString() { WindowsDeleteString(string_); }
+    HString(const HString&) = delete;
+    HString& operator=(const HString&) = delete;
+    HSTRING get() const { return string_; }
+    HSTRING* put() { return &string_; }
+    std::u16string Text() const {
+        UINT32 length = 0;
+        const WCHAR* units = WindowsGetStringRawBuffer(string_, &length);
+        return std::u16string(units, length);
+    }
+
+private:
+    HSTRING string_ = nullptr;
+};
+
+class XmlDocument : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(SUCCEEDED(RoInitialize(RO_INIT_MULTITHREADED)));
+        const HString className(u"Windows.Data.Xml.Dom.XmlDocument");
+        com_ptr<IInspectable> instance;
+        ASSERT_EQ(RoActivateInstance(className.get(), instance.put()), S_OK);
+        ASSERT_EQ(instance.query(document), S_OK);
+        ASSERT_EQ(document.query(io), S_OK);
+    }
+    void TearDown() override {
+        io.reset();
+        document.reset();
+        RoUninitialize();
+    }
+
+    HRESULT Load(std::u16string_view text) {
+        const HString xml(text);
+        return io->LoadXml(xml.get());
+    }
+    std::u16string DocumentXml() {
+        com_ptr<abi::IXmlNodeSerializer> serializer;
+        EXPECT_EQ(document.query(serializer), S_OK);
+        HString xml;
+        EXPECT_EQ(serializer->GetXml(xml.put()), S_OK);
+        return xml.Text();
+    }
+    // What a text node holding the text serializes to.
+    std::u16string TextNodeXml(std::u16string_view text) {
+        const HString data(text);
+        com_ptr<abi::IXmlText> node;
+        EXPECT_EQ(document->CreateTextNode(data.get(), node.put()), S_OK);
+        com_ptr<abi::IXmlNodeSerializer> serializer;
+        EXPECT_EQ(node.query(serializer), S_OK);
+        HString xml;
+        EXPECT_EQ(serializer->GetXml(xml.put()), S_OK);
+        return xml.Text();
+    }
+
+    com_ptr<abi::IXmlDocument> document;
+    com_ptr<abi::IXmlDocumentIO> io;
+};
+
+TEST_F(XmlDocument, LoadsWellFormedTexts) {
+    EXPECT_EQ(Load(u"<toast/>"), S_OK);
+    EXPECT_EQ(Load(u"<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<toast launch=\"a&amp;b\"><!-- c --><text>x</text></toast>"), S_OK);
+    EXPECT_EQ(Load(u"  <toast>\u00dcberpr\u00fcfung \u66b4 &lt;&gt; ' \"</toast>\n"), S_OK);
+    EXPECT_EQ(DocumentXml(), u"<toast>\u00dcberpr\u00fcfung \u66b4 &lt;&gt; ' \"</toast>");
+}
+
+TEST_F(XmlDocument, RefusesMalformedTextsWithAnXmlParserCode) {
+    for (const std::u16string_view text :
+         {u"<toast>", u"<toast></tost>", u"</toast>", u"<toast attr=x/>", u"<toast attr=\"x/>", u"<a/><b/>",
+          u"text only", u"<toast><!-- open", u"<1toast/>", u"<toast/>trailing"}) {
+        const HRESULT hr = Load(text);
+        EXPECT_TRUE(FAILED(hr)) << std::string(text.begin(), text.end());
+        EXPECT_EQ(static_cast<DWORD>(hr) & 0xFFFFFF00u, 0xC00CE500u)
+            << std::string(text.begin(), text.end()) << " gave " << std::hex << hr;
+    }
+}
+
+TEST_F(XmlDocument, RefusesTheEmptyTextAsMissingItsRoot) {
+    EXPECT_EQ(io->LoadXml(nullptr), kXmlMissingRoot);
+    EXPECT_EQ(Load(u"   "), kXmlMissingRoot);
+}
+
+TEST_F(XmlDocument, AFailedLoadKeepsThePreviousDocument) {
+    ASSERT_EQ(Load(u"<first>1</first>"), S_OK);
+    EXPECT_TRUE(FAILED(Load(u"<second>")));
+    EXPECT_EQ(DocumentXml(), u"<first>1</first>");
+}
+
+TEST_F(XmlDocument, TextNodesEscapeMarkupAndKeepQuotes) {
+    EXPECT_EQ(TextNodeXml(u"This &is a ; test <>\\"), u"This &amp;is a ; test &lt;&gt;\\");
+    EXPECT_EQ(TextNodeXml(u"C:\\Users\\O'Neil\\\"q\" & <b>"), u"C:\\Users\\O'Neil\\\"q\" &amp; &lt;b&gt;");
+    EXPECT_EQ(TextNodeXml(u"&amp;"), u"&amp;amp;");
+    EXPECT_EQ(TextNodeXml(u"\u8def\u5f84 \u00e9t\u00e9"), u"\u8def\u5f84 \u00e9t\u00e9");
+    EXPECT_EQ(TextNodeXml(u""), u"");
+}
+
+TEST_F(XmlDocument, AnswersExactlyItsInterfaces) {
+    com_ptr<abi::IXmlNodeSerializer> serializer;
+    EXPECT_EQ(document.query(serializer), S_OK);
+    com_ptr<abi::IToastNotifier> notANotifier;
+    EXPECT_EQ(document.query(notANotifier), E_NOINTERFACE);
+    EXPECT_EQ(notANotifier.get(), nullptr);
+
+    const HString data(u"x");
+    com_ptr<abi::IXmlText> node;
+    ASSERT_EQ(document->CreateTextNode(data.get(), node.put()), S_OK);
+    com_ptr<abi::IXmlDocument> notADocument;
+    EXPECT_EQ(node.query(notADocument), E_NOINTERFACE);
+    com_ptr<IInspectable> inspectable;
+    EXPECT_EQ(node.query(inspectable), S_OK);
+
+    HString className;
+    EXPECT_EQ(document->GetRuntimeClassName(className.put()), S_OK);
+    EXPECT_EQ(className.Text(), u"Windows.Data.Xml.Dom.XmlDocument");
+}
+
+}  // namespace
