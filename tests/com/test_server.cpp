@@ -1,7 +1,8 @@
 // A local server for the COM runtime's tests, started by activation with
 // "-Embedding". It serves one class whose Activate appends the call to
 // $PAL_PREFIX/calls (unless its arguments are "quiet"), notes each start in $PAL_PREFIX/starts, and ends when its
-// server count returns to zero. "exit-now" and "never-register" misbehave on purpose.
+// server count returns to zero (noted in $PAL_PREFIX/releases).
+// "exit-now" and "never-register" misbehave on purpose.
 #include <windows.h>
 #include <objbase.h>
 #include <notification_platform.h>
@@ -29,7 +30,9 @@ void AppendToPrefixFile(const char* name, const std::string& line) {
 }
 
 void ReleaseServer() {
-    if (CoReleaseServerProcess() == 0) SetEvent(releaseEvent);
+    if (CoReleaseServerProcess() != 0) return;
+    AppendToPrefixFile("releases", std::to_string(getpid()));
+    SetEvent(releaseEvent);
 }
 
 class Callback final : public abi::INotificationActivationCallback {
