@@ -16,6 +16,15 @@ namespace {
 
 HRESULT MakeProxy(const std::shared_ptr<Channel>& channel, uint64_t id, REFIID iid, void** object);
 
+// A call whose reply hands out an object as iid: the request ends with that IID.
+HRESULT CallForProxy(const std::shared_ptr<Channel>& channel, Request kind, WireWriter& request, REFIID iid,
+                     void** object) {
+    request.PutGuid(iid);
+    uint64_t id = 0;
+    const HRESULT hr = channel->CallForObject(kind, request, id);
+    return SUCCEEDED(hr) ? MakeProxy(channel, id, iid, object) : hr;
+}
+
 template <class Interface> class Proxy : public Interface {
 public:
     using Exposed = Interface;
@@ -38,10 +47,7 @@ public:
         return CallAtBoundary([&] {
             WireWriter request;
             request.PutU64(id_);
-            request.PutGuid(iid);
-            uint64_t id = 0;
-            const HRESULT hr = channel_->CallForObject(Request::QueryInterface, request, id);
-            return SUCCEEDED(hr) ? MakeProxy(channel_, id, iid, object) : hr;
+            return CallForProxy(channel_, Request::QueryInterface, request, iid, object);
         });
     }
 
@@ -85,10 +91,7 @@ public:
         return CallAtBoundary([&] {
             WireWriter request;
             request.PutU64(id_);
-            request.PutGuid(iid);
-            uint64_t id = 0;
-            const HRESULT hr = channel_->CallForObject(Request::CreateInstance, request, id);
-            return SUCCEEDED(hr) ? MakeProxy(channel_, id, iid, object) : hr;
+            return CallForProxy(channel_, Request::CreateInstance, request, iid, object);
         });
     }
 
@@ -144,10 +147,7 @@ HRESULT GetRemoteClassObject(const std::shared_ptr<Channel>& channel, REFCLSID c
     if (!IsRemotable(iid)) return E_NOINTERFACE;
     WireWriter request;
     request.PutGuid(clsid);
-    request.PutGuid(iid);
-    uint64_t id = 0;
-    const HRESULT hr = channel->CallForObject(Request::GetClassObject, request, id);
-    return SUCCEEDED(hr) ? MakeProxy(channel, id, iid, object) : hr;
+    return CallForProxy(channel, Request::GetClassObject, request, iid, object);
 }
 
 }  // namespace pal::com
