@@ -11,6 +11,7 @@
 #include "common/com_ptr.h"
 #include "platform/posix/testing/com_testing.h"
 #include "platform/posix/testing/fault_injection.h"
+#include "tests/com/static_factory.h"
 #include "tests/com/test_class.h"
 #include "tests/platform/temporary_prefix.h"
 
@@ -57,31 +58,9 @@ private:
     std::atomic<ULONG> references_{1};
 };
 
-class Factory final : public IClassFactory {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        *object = nullptr;
-        if (iid != __uuidof(IUnknown) && iid != __uuidof(IClassFactory)) return E_NOINTERFACE;
-        *object = static_cast<IClassFactory*>(this);
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
-        *object = nullptr;
-        if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-        auto* callback = new Callback;
-        const HRESULT hr = callback->QueryInterface(iid, object);
-        callback->Release();
-        return hr;
-    }
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
-        locks += lock ? 1 : -1;
-        return S_OK;
-    }
-};
+void CountLocks(BOOL lock) { locks += lock ? 1 : -1; }
 
-Factory factory;
+comtest::StaticFactory<Callback, CountLocks> factory;
 
 bool WaitUntil(const std::function<bool()>& condition) {
     for (int i = 0; i < 400 && !condition(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));

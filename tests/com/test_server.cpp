@@ -1,7 +1,8 @@
 // A local server for the COM runtime's tests, started by activation with
 // "-Embedding". It serves one class whose Activate appends the call to
-// $PAL_PREFIX/calls (unless its arguments are "quiet"), notes each start in $PAL_PREFIX/starts, and ends when its
-// server count returns to zero (noted in $PAL_PREFIX/releases).
+// $PAL_PREFIX/calls (unless its arguments are "quiet"), notes each start in
+// $PAL_PREFIX/starts, and ends when its server count returns to zero (noted in
+// $PAL_PREFIX/releases).
 // "exit-now" and "never-register" misbehave on purpose.
 #include <windows.h>
 #include <objbase.h>
@@ -15,6 +16,7 @@
 #include <string>
 #include <thread>
 
+#include "tests/com/static_factory.h"
 #include "tests/com/test_class.h"
 
 namespace {
@@ -68,33 +70,11 @@ private:
     std::atomic<ULONG> references_{1};
 };
 
-class Factory final : public IClassFactory {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        *object = nullptr;
-        if (iid != __uuidof(IUnknown) && iid != __uuidof(IClassFactory)) return E_NOINTERFACE;
-        AddRef();
-        *object = static_cast<IClassFactory*>(this);
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }  // static storage
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+void LockServer(BOOL lock) {
+    if (lock) CoAddRefServerProcess(); else ReleaseServer();
+}
 
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
-        *object = nullptr;
-        if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-        auto* callback = new Callback;
-        const HRESULT hr = callback->QueryInterface(iid, object);
-        callback->Release();
-        return hr;
-    }
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
-        if (lock) CoAddRefServerProcess(); else ReleaseServer();
-        return S_OK;
-    }
-};
-
-Factory factory;
+comtest::StaticFactory<Callback, LockServer> factory;
 
 }  // namespace
 
