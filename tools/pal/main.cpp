@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "tools/pal/com_activate.h"
 #include "tools/pal/toast_verbs.h"
 #include "tools/pal/reg.h"
 #include "tools/pal/verbs.h"
@@ -12,6 +13,7 @@ namespace {
 
 // One row per verb; areas of the platform add theirs here.
 const Verb kVerbs[] = {
+    {"com", "com activate {CLSID} [--aumid ID] [--args TEXT] [--input KEY=VALUE]...", RunCom},
     {"toast", "toast list [--aumid ID] | show ID | clear   the toasts shown, as the user sees them", &RunToast},
     {"reg", "reg query|add|delete KEY [/v NAME | /ve] ... ; reg export [KEY]   (reg.exe's syntax)", RunReg},
     {nullptr, nullptr, nullptr},

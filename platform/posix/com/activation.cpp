@@ -1,0 +1,56 @@
+// CoGetClassObject and CoCreateInstance: a class registered in this process is
+// used directly, as on Windows; otherwise a local server is reached.
+#include <objbase.h>
+
+#include <new>
+
+#include "common/com_ptr.h"
+#include "common/hresult.h"
+#include "platform/posix/com/apartment.h"
+#include "platform/posix/com/class_table.h"
+#include "platform/posix/com/server_start.h"
+
+namespace {
+
+constexpr DWORD kClassContexts = CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER;
+constexpr int kActivationAttempts = 3;
+
+HRESULT GetClassObject(REFCLSID clsid, DWORD clsContext, REFIID iid, void** object) {
+    com_ptr<IUnknown> registered;
+    if ((clsContext & kClassContexts) != 0 && SUCCEEDED(pal::com::FindRegisteredClassObject(clsid, registered)))
+        return registered->QueryInterface(iid, object);
+    if ((clsContext & CLSCTX_LOCAL_SERVER) == 0) return REGDB_E_CLASSNOTREG;  // no in-process servers here
+    try {
+        return pal::com::GetLocalServerClassObject(clsid, iid, object);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+}  // namespace
+
+extern "C" HRESULT WINAPI CoGetClassObject(REFCLSID clsid, DWORD clsContext, LPVOID serverInfo, REFIID iid,
+                                           LPVOID* object) {
+    if (object == nullptr) return E_INVALIDARG;
+    *object = nullptr;
+    if (serverInfo != nullptr) return E_NOTIMPL;  // no remote machines
+    if (!pal::com::CanUseCom()) return CO_E_NOTINITIALIZED;
+    return GetClassObject(clsid, clsContext, iid, object);
+}
+
+extern "C" HRESULT WINAPI CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD clsContext, REFIID iid,
+                                           LPVOID* object) {
+    if (object == nullptr) return E_POINTER;
+    *object = nullptr;
+    if (!pal::com::CanUseCom()) return CO_E_NOTINITIALIZED;
+    // A server may stop between handing out its class object and the creation; then, as
+    // Windows' activation does, try again, which starts a new server.
+    HRESULT hr = E_FAIL;
+    for (int attempt = 0; attempt < kActivationAttempts; ++attempt) {
+        com_ptr<IClassFactory> factory;
+        RETURN_IF_FAILED(GetClassObject(clsid, clsContext, __uuidof(IClassFactory), factory.put_void()));
+        hr = factory->CreateInstance(outer, iid, object);
+        if (hr != CO_E_SERVER_STOPPING && hr != RPC_E_DISCONNECTED) break;
+    }
+    return hr;
+}

@@ -1,0 +1,153 @@
+// CoRegisterClassObject and its companions. A resumed registration has a
+// listening endpoint; suspension closes it. When the server count returns to
+// zero every class is suspended for good, as Windows does on the way out.
+#include "platform/posix/com/class_table.h"
+
+#include <mutex>
+#include <vector>
+
+#include "common/hresult.h"
+#include "platform/posix/com/service.h"
+#include "platform/posix/testing/fault_injection.h"
+
+namespace pal::com {
+namespace {
+
+struct Registration {
+    DWORD cookie;
+    CLSID clsid;
+    com_ptr<IUnknown> object;
+    bool listening;
+};
+
+struct ClassTable {
+    std::mutex lock;
+    std::vector<Registration> registrations;
+    DWORD nextCookie = 1;
+    ULONG serverCount = 0;
+    bool stopping = false;
+};
+
+// Never destroyed: worker threads may still look classes up while the process exits.
+ClassTable& Table() {
+    static ClassTable* table = new ClassTable;
+    return *table;
+}
+
+Registration* FindByClass(ClassTable& table, REFCLSID clsid) {
+    for (Registration& registration : table.registrations) {
+        if (registration.clsid == clsid) return &registration;
+    }
+    return nullptr;
+}
+
+void SuspendAll(ClassTable& table) {
+    for (Registration& registration : table.registrations) {
+        if (registration.listening) StopListening(registration.clsid);
+        registration.listening = false;
+    }
+}
+
+HRESULT InjectedFailure(pal::testing::Fault fault) {
+    return static_cast<HRESULT>(pal::testing::TakeInjectedFailure(fault));
+}
+
+}  // namespace
+
+HRESULT FindRegisteredClassObject(REFCLSID clsid, com_ptr<IUnknown>& object) noexcept {
+    ClassTable& table = Table();
+    std::lock_guard guard(table.lock);
+    const Registration* registration = FindByClass(table, clsid);
+    if (registration == nullptr) return REGDB_E_CLASSNOTREG;
+    object = registration->object;
+    return S_OK;
+}
+
+HRESULT FindServedClassObject(REFCLSID clsid, com_ptr<IUnknown>& object) noexcept {
+    ClassTable& table = Table();
+    std::lock_guard guard(table.lock);
+    const Registration* registration = FindByClass(table, clsid);
+    if (registration == nullptr || !registration->listening || table.stopping) return CO_E_SERVER_STOPPING;
+    object = registration->object;
+    return S_OK;
+}
+
+}  // namespace pal::com
+
+using pal::com::Table;
+
+extern "C" HRESULT WINAPI CoRegisterClassObject(REFCLSID clsid, LPUNKNOWN object, DWORD clsContext, DWORD flags,
+                                                LPDWORD cookie) {
+    if (const HRESULT injected = pal::com::InjectedFailure(pal::testing::Fault::CoRegisterClassObject)) return injected;
+    if (object == nullptr || cookie == nullptr) return E_INVALIDARG;
+    // Only multiple-use local servers exist here; a multiple-use local class is in-process too.
+    if ((clsContext & ~DWORD{CLSCTX_INPROC_SERVER}) != CLSCTX_LOCAL_SERVER) return E_NOTIMPL;
+    if ((flags & ~DWORD{REGCLS_SUSPENDED}) != REGCLS_MULTIPLEUSE) return E_NOTIMPL;
+
+    auto& table = Table();
+    std::lock_guard guard(table.lock);
+    if (table.stopping) return CO_E_SERVER_STOPPING;
+    if (pal::com::FindByClass(table, clsid) != nullptr) return CO_E_OBJISREG;
+    const bool listening = (flags & REGCLS_SUSPENDED) == 0;
+    try {
+        if (listening) RETURN_IF_FAILED(pal::com::StartListening(clsid));
+        table.registrations.push_back({table.nextCookie, clsid, com_ptr<IUnknown>::copy(object), listening});
+    } catch (const std::bad_alloc&) {
+        if (listening) pal::com::StopListening(clsid);
+        return E_OUTOFMEMORY;
+    }
+    *cookie = table.nextCookie++;
+    return S_OK;
+}
+
+extern "C" HRESULT WINAPI CoRevokeClassObject(DWORD cookie) {
+    com_ptr<IUnknown> released;  // let go outside the lock: its Release may call back into COM
+    auto& table = Table();
+    std::lock_guard guard(table.lock);
+    for (auto it = table.registrations.begin(); it != table.registrations.end(); ++it) {
+        if (it->cookie != cookie) continue;
+        if (it->listening) pal::com::StopListening(it->clsid);
+        released = std::move(it->object);
+        table.registrations.erase(it);
+        return S_OK;
+    }
+    return CO_E_OBJNOTREG;
+}
+
+extern "C" HRESULT WINAPI CoResumeClassObjects() {
+    if (const HRESULT injected = pal::com::InjectedFailure(pal::testing::Fault::CoResumeClassObjects)) return injected;
+    auto& table = Table();
+    std::lock_guard guard(table.lock);
+    if (table.stopping) return CO_E_SERVER_STOPPING;
+    for (auto& registration : table.registrations) {
+        if (registration.listening) continue;
+        RETURN_IF_FAILED(pal::com::StartListening(registration.clsid));
+        registration.listening = true;
+    }
+    return S_OK;
+}
+
+extern "C" HRESULT WINAPI CoSuspendClassObjects() {
+    auto& table = Table();
+    std::lock_guard guard(table.lock);
+    pal::com::SuspendAll(table);
+    return S_OK;
+}
+
+extern "C" ULONG WINAPI CoAddRefServerProcess() {
+    auto& table = Table();
+    std::lock_guard guard(table.lock);
+    return ++table.serverCount;
+}
+
+extern "C" ULONG WINAPI CoReleaseServerProcess() {
+    auto& table = Table();
+    std::lock_guard guard(table.lock);
+    if (table.serverCount != 0) --table.serverCount;
+    if (table.serverCount == 0) {
+        // From here on new activations start another server instead of reaching this one.
+        table.stopping = true;
+        pal::com::SuspendAll(table);
+    }
+    return table.serverCount;
+}

@@ -1,0 +1,20 @@
+// The class objects this process has registered, and the server count that
+// decides when they stop taking activations from other processes.
+#pragma once
+
+#include <windows.h>
+#include <objbase.h>
+
+#include "common/com_ptr.h"
+
+namespace pal::com {
+
+// A class object registered in this process, whatever its state: activations
+// from the process itself find it directly.
+HRESULT FindRegisteredClassObject(REFCLSID clsid, com_ptr<IUnknown>& object) noexcept;
+
+// A class object that serves other processes now: registered, resumed and not
+// stopping. CO_E_SERVER_STOPPING otherwise, so that clients start a new server.
+HRESULT FindServedClassObject(REFCLSID clsid, com_ptr<IUnknown>& object) noexcept;
+
+}  // namespace pal::com

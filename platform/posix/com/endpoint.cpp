@@ -1,0 +1,68 @@
+// The endpoint directory: $XDG_RUNTIME_DIR when it is short enough, else /tmp.
+#include "platform/posix/com/endpoint.h"
+
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+
+#include "common/hresult.h"
+#include "platform/posix/core/prefix.h"
+#include "platform/posix/process/spawn.h"
+
+namespace pal::com {
+namespace {
+
+// Room left in sun_path for "/" + 32 hex digits + the longest suffix + NUL.
+constexpr size_t kLongestDirectory = sizeof(sockaddr_un{}.sun_path) - 1 - 32 - 16;
+
+uint64_t Fnv1a(const std::string& text, uint64_t hash = 0xcbf29ce484222325ull) {
+    for (const unsigned char c : text) hash = (hash ^ c) * 0x100000001b3ull;
+    return hash;
+}
+
+std::string BaseDirectory() {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime != nullptr && runtime[0] == '/' && std::string(runtime).size() + 40 <= kLongestDirectory)
+        return runtime;
+    return "/tmp";
+}
+
+}  // namespace
+
+HRESULT EndpointDirectory(std::string& directory) {
+    const std::string prefix = PrefixDirectory();
+    if (prefix.empty()) return HResultFromWin32(ERROR_PATH_NOT_FOUND);
+    char canonical[PATH_MAX];
+    const std::string identity = realpath(prefix.c_str(), canonical) ? canonical : prefix;
+
+    const uid_t user = geteuid();
+    char name[64];
+    std::snprintf(name, sizeof name, "/pal-com-%u-%016llx", static_cast<unsigned>(user),
+                  static_cast<unsigned long long>(Fnv1a(identity, Fnv1a(std::to_string(user)))));
+    std::string path = BaseDirectory() + name;
+    if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return HResultFromWin32(Win32ErrorFromErrno(errno));
+    // A directory someone else made, or opened to others, is not ours to trust.
+    struct stat info{};
+    if (lstat(path.c_str(), &info) != 0) return HResultFromWin32(Win32ErrorFromErrno(errno));
+    if (!S_ISDIR(info.st_mode) || info.st_uid != user || (info.st_mode & 077) != 0) return E_ACCESSDENIED;
+    directory = std::move(path);
+    return S_OK;
+}
+
+HRESULT EndpointFile(REFCLSID clsid, const char* suffix, std::string& path) {
+    std::string directory;
+    RETURN_IF_FAILED(EndpointDirectory(directory));
+    char name[48];
+    std::snprintf(name, sizeof name, "/%08X%04X%04X%02X%02X%02X%02X%02X%02X%02X%02X", clsid.Data1, clsid.Data2,
+                  clsid.Data3, clsid.Data4[0], clsid.Data4[1], clsid.Data4[2], clsid.Data4[3], clsid.Data4[4],
+                  clsid.Data4[5], clsid.Data4[6], clsid.Data4[7]);
+    path = directory + name + suffix;
+    return S_OK;
+}
+
+}  // namespace pal::com

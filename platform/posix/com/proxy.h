@@ -1,0 +1,17 @@
+// Client-side stand-ins for objects in a local server. Each proxy owns one
+// reference held for it by the server; its last Release gives that back.
+#pragma once
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <memory>
+
+#include "platform/posix/com/channel.h"
+
+namespace pal::com {
+
+// Asks the server behind the channel for a class object and wraps it.
+HRESULT GetRemoteClassObject(const std::shared_ptr<Channel>& channel, REFCLSID clsid, REFIID iid, void** object);
+
+}  // namespace pal::com

@@ -1,0 +1,225 @@
+// fork + exec with an error pipe, so that a program that cannot be started is
+// reported by CreateProcessW itself, and a pidfd per child so that waits take
+// time-outs. The child keeps only its standard streams across exec.
+#include "platform/posix/process/spawn.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <system_error>
+#include <climits>
+#include <mutex>
+#include <thread>
+
+#include "platform/posix/core/utf.h"
+#include "platform/posix/process/kernel_object.h"
+
+extern char** environ;
+
+namespace pal {
+namespace {
+
+class ProcessObject final : public KernelObject {
+public:
+    ProcessObject(pid_t pid, int pidfd) : pid_(pid), pidfd_(pidfd) {}
+
+    ~ProcessObject() override {
+        std::lock_guard guard(lock_);
+        if (reaped_) {
+            close(pidfd_);
+            return;
+        }
+        // The child outlives its last handle: a detached reaper keeps it from lingering as a zombie.
+        try {
+            std::thread([pidfd = pidfd_] {
+                siginfo_t info{};
+                while (waitid(P_PIDFD, static_cast<id_t>(pidfd), &info, WEXITED) != 0 && errno == EINTR) {
+                }
+                close(pidfd);
+            }).detach();
+        } catch (const std::system_error&) {
+            close(pidfd_);  // no thread to spare: the init process reaps it once we are gone
+        }
+    }
+
+    DWORD Wait(DWORD milliseconds) noexcept override {
+        if (Reap()) return WAIT_OBJECT_0;
+        const auto start = std::chrono::steady_clock::now();
+        for (;;) {
+            int timeout = -1;
+            if (milliseconds != INFINITE) {
+                const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    std::chrono::steady_clock::now() - start).count();
+                if (spent >= milliseconds) return WAIT_TIMEOUT;
+                timeout = static_cast<int>(std::min<long long>(milliseconds - spent, INT_MAX));
+            }
+            pollfd ready{pidfd_, POLLIN, 0};
+            const int result = poll(&ready, 1, timeout);
+            if (result < 0 && errno != EINTR) return WAIT_FAILED;
+            if (result > 0 && Reap()) return WAIT_OBJECT_0;
+        }
+    }
+
+    DWORD ExitCode() noexcept {
+        return Reap() ? exitCode_ : STILL_ACTIVE;
+    }
+
+    DWORD Id() const noexcept { return static_cast<DWORD>(pid_); }
+
+private:
+    // Collects the exit status once the child has ended; true when it has.
+    bool Reap() noexcept {
+        std::lock_guard guard(lock_);
+        if (reaped_) return true;
+        siginfo_t info{};
+        if (waitid(P_PIDFD, static_cast<id_t>(pidfd_), &info, WEXITED | WNOHANG) != 0 || info.si_pid == 0)
+            return false;
+        reaped_ = true;
+        // A signal ends a process the way TerminateProcess would; report it as the shell does.
+        exitCode_ = info.si_code == CLD_EXITED ? static_cast<DWORD>(info.si_status)
+                                               : 128u + static_cast<DWORD>(info.si_status);
+        return true;
+    }
+
+    const pid_t pid_;
+    const int pidfd_;
+    std::mutex lock_;
+    bool reaped_ = false;
+    DWORD exitCode_ = STILL_ACTIVE;
+};
+
+// A thread handle of a started process: its one thread ends with the process.
+class ThreadObject final : public KernelObject {
+public:
+    explicit ThreadObject(std::shared_ptr<ProcessObject> process) : process_(std::move(process)) {}
+    DWORD Wait(DWORD milliseconds) noexcept override { return process_->Wait(milliseconds); }
+
+private:
+    std::shared_ptr<ProcessObject> process_;
+};
+
+std::vector<char*> PointersOf(const std::vector<std::string>& texts) {
+    std::vector<char*> pointers;
+    pointers.reserve(texts.size() + 1);
+    for (const std::string& text : texts) pointers.push_back(const_cast<char*>(text.c_str()));
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+// Runs in the child between fork and exec: async-signal-safe calls only.
+[[noreturn]] void BecomeProgram(const SpawnRequest& request, char* const* argv, char* const* envp, int errorPipe) {
+    if (request.detached) {
+        setsid();
+        const int devNull = open("/dev/null", O_RDWR);
+        if (devNull >= 0) {
+            dup2(devNull, 0);
+            dup2(devNull, 1);
+            dup2(devNull, 2);
+            if (devNull > 2) close(devNull);
+        }
+    }
+    // Every other descriptor closes at exec; the error pipe stays usable until then.
+    syscall(SYS_close_range, 3u, ~0u, 4u /* CLOSE_RANGE_CLOEXEC */);
+    if (!request.currentDirectory.empty() && chdir(request.currentDirectory.c_str()) != 0) {
+        const int error = errno;
+        (void)!write(errorPipe, &error, sizeof error);
+        _exit(127);
+    }
+    execve(request.program.c_str(), argv, envp);
+    const int error = errno;
+    (void)!write(errorPipe, &error, sizeof error);
+    _exit(127);
+}
+
+}  // namespace
+
+DWORD Win32ErrorFromErrno(int error) noexcept {
+    switch (error) {
+    case ENOENT: return ERROR_FILE_NOT_FOUND;
+    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+    case EACCES: case EPERM: return ERROR_ACCESS_DENIED;
+    case ENOEXEC: return 193;  // ERROR_BAD_EXE_FORMAT
+    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
+    case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
+    default: return ERROR_INVALID_FUNCTION;
+    }
+}
+
+std::string AbsoluteFilePath(std::u16string_view windowsPath) {
+    std::string path = ToUtf8(windowsPath);
+    for (char& c : path) {
+        if (c == '\\') c = '/';
+    }
+    if (!path.empty() && path.front() != '/') {
+        char here[PATH_MAX];
+        if (getcwd(here, sizeof here) != nullptr) path = std::string(here) + "/" + path;
+    }
+    return path;
+}
+
+DWORD SpawnProcess(const SpawnRequest& request, PROCESS_INFORMATION& started) {
+    struct stat info{};
+    if (stat(request.program.c_str(), &info) != 0) return Win32ErrorFromErrno(errno);
+    if (!S_ISREG(info.st_mode)) return ERROR_ACCESS_DENIED;
+    if (!request.currentDirectory.empty() &&
+        (stat(request.currentDirectory.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)))
+        return 267;  // ERROR_DIRECTORY
+
+    std::vector<std::string> argumentTexts{request.name.empty() ? request.program : request.name};
+    argumentTexts.insert(argumentTexts.end(), request.arguments.begin(), request.arguments.end());
+    const std::vector<char*> argv = PointersOf(argumentTexts);
+    const std::vector<char*> envp = request.environment ? PointersOf(*request.environment) : std::vector<char*>{};
+
+    int errorPipe[2];
+    if (pipe2(errorPipe, O_CLOEXEC) != 0) return Win32ErrorFromErrno(errno);
+    const pid_t pid = fork();
+    if (pid < 0) {
+        const int error = errno;
+        close(errorPipe[0]);
+        close(errorPipe[1]);
+        return Win32ErrorFromErrno(error);
+    }
+    if (pid == 0) BecomeProgram(request, argv.data(), request.environment ? envp.data() : environ, errorPipe[1]);
+
+    close(errorPipe[1]);
+    const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+    int childError = 0;
+    ssize_t got;
+    while ((got = read(errorPipe[0], &childError, sizeof childError)) < 0 && errno == EINTR) {
+    }
+    close(errorPipe[0]);
+    if (got > 0 || pidfd < 0) {
+        const int error = got > 0 ? childError : errno;
+        while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+        if (pidfd >= 0) close(pidfd);
+        return Win32ErrorFromErrno(error);
+    }
+    const auto process = std::make_shared<ProcessObject>(pid, pidfd);
+    started.hProcess = InsertHandle(process);
+    started.hThread = InsertHandle(std::make_shared<ThreadObject>(process));
+    started.dwProcessId = process->Id();
+    started.dwThreadId = process->Id();
+    return ERROR_SUCCESS;
+}
+
+}  // namespace pal
+
+extern "C" BOOL WINAPI GetExitCodeProcess(HANDLE process, LPDWORD exitCode) {
+    const auto object = pal::LookupHandleAs<pal::ProcessObject>(process);
+    if (!object) return FALSE;
+    if (exitCode == nullptr) {
+        SetLastError(ERROR_NOACCESS);
+        return FALSE;
+    }
+    *exitCode = object->ExitCode();
+    return TRUE;
+}
+
+extern "C" DWORD WINAPI GetCurrentProcessId() { return static_cast<DWORD>(getpid()); }

@@ -1,0 +1,33 @@
+// Starting a program as a Windows process starts one: nothing of the parent's
+// open files passes over, and the result is a process handle that can be waited
+// on. Shared by CreateProcessW and the COM runtime's start of a local server.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace pal {
+
+struct SpawnRequest {
+    std::string program;                  // absolute path, '/'-separated
+    std::string name;                     // the program's own name (argv[0]); empty: the path
+    std::vector<std::string> arguments;   // after the program name
+    const std::vector<std::string>* environment = nullptr;  // null: the parent's
+    std::string currentDirectory;         // empty: the parent's
+    bool detached = false;                // own session, standard streams on /dev/null
+};
+
+// Starts the program. On success fills the process and thread handles and ids
+// and returns ERROR_SUCCESS; otherwise returns the Win32 error.
+DWORD SpawnProcess(const SpawnRequest& request, PROCESS_INFORMATION& started);
+
+// Windows' path spelling to ours: '\' separates path elements too; relative
+// paths are taken from the current directory.
+std::string AbsoluteFilePath(std::u16string_view windowsPath);
+
+// The Win32 error for an errno of a file or process call.
+DWORD Win32ErrorFromErrno(int error) noexcept;
+
+}  // namespace pal
