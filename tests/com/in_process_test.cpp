@@ -13,7 +13,7 @@
 #include "platform/posix/testing/fault_injection.h"
 #include "tests/com/static_factory.h"
 #include "tests/com/test_class.h"
-#include "tests/platform/temporary_prefix.h"
+#include "tests/support/prefix_fixture.h"
 
 using abi::INotificationActivationCallback;
 using abi::NOTIFICATION_USER_INPUT_DATA;

@@ -16,7 +16,7 @@
 
 #include "platform/posix/testing/com_testing.h"
 #include "tests/com/test_server_registration.h"
-#include "tests/platform/temporary_prefix.h"
+#include "tests/support/prefix_fixture.h"
 
 class LocalServerTest : public TemporaryPrefixTest {
 protected:

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/posix/testing/com_testing.h"
-#include "tests/platform/temporary_prefix.h"
+#include "tests/support/prefix_fixture.h"
 
 namespace {
 

@@ -128,7 +128,7 @@ TEST_F(RegistrationProcess, MachineSwitchesWriteAndRemoveBelowTheMachinesClasses
 }
 
 TEST_F(RegistrationProcess, RecognisesSwitchSpellingsAndActsOnTheFirstOnly) {
-    EXPECT_EQ(Run(kExecutable, {"RegServer", "-Embeddingx", "-RegServerX", "-RegServerPerUserX"}), 0);
+    EXPECT_EQ(Run(kExecutable, {"RegServer", "-Embed", "-RegServerX", "-RegServerPerUserX"}), 0);
     EXPECT_EQ(Export(), kEmptyRegistry) << "no switch: nothing written";
     EXPECT_EQ(Run(kExecutable, {"--regserverperuser\t", "/UnregServerPerUser"}), 0);
     EXPECT_EQ(Export(), RegisteredForUser(kExecutable));
