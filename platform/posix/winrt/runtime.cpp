@@ -1,7 +1,9 @@
-// Windows Runtime initialisation and activation. Only the multithreaded
-// apartment exists: once any thread of the process has entered it, every thread
-// may activate classes, as Windows' implicit MTA allows (the server's COM worker
-// threads never initialise themselves). Single-threaded apartments are refused.
+// Windows Runtime initialisation and activation. RoInitialize enters the COM
+// apartment, as on Windows; only the multithreaded one is offered. Once any
+// thread of the process is in it, every thread may activate classes, as
+// Windows' implicit MTA allows (the server's COM worker threads never
+// initialise themselves). Single-threaded apartments are refused.
+#include <objbase.h>
 #include <roapi.h>
 #include <winstring.h>
 
@@ -10,17 +12,13 @@
 
 #include "common/com_ptr.h"
 #include "common/hresult.h"
+#include "platform/posix/com/apartment.h"
 #include "platform/posix/winrt/class_table.h"
 
 namespace {
 
-thread_local unsigned threadInitializations = 0;
-std::atomic<unsigned> threadsInMultithreadedApartment{0};
-
-bool ActivationAllowed() noexcept { return threadsInMultithreadedApartment.load(std::memory_order_acquire) > 0; }
-
 HRESULT FactoryForClass(HSTRING activatableClassId, IActivationFactory** factory) noexcept {
-    if (!ActivationAllowed()) return CO_E_NOTINITIALIZED;
+    if (!pal::com::CanUseCom()) return CO_E_NOTINITIALIZED;
     UINT32 length = 0;
     const WCHAR* name = WindowsGetStringRawBuffer(activatableClassId, &length);
     if (length == 0) return E_INVALIDARG;
@@ -32,17 +30,17 @@ HRESULT FactoryForClass(HSTRING activatableClassId, IActivationFactory** factory
 extern "C" {
 
 HRESULT WINAPI RoInitialize(RO_INIT_TYPE initType) {
-    if (initType == RO_INIT_SINGLETHREADED) return threadInitializations > 0 ? RPC_E_CHANGED_MODE : E_NOTIMPL;
+    if (initType == RO_INIT_SINGLETHREADED) {
+        // Refused: a thread already in the multithreaded apartment hears that it is in another mode.
+        const HRESULT probe = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        if (SUCCEEDED(probe)) CoUninitialize();
+        return probe == RPC_E_CHANGED_MODE ? probe : E_NOTIMPL;
+    }
     if (initType != RO_INIT_MULTITHREADED) return E_INVALIDARG;
-    if (threadInitializations++ > 0) return S_FALSE;
-    threadsInMultithreadedApartment.fetch_add(1, std::memory_order_release);
-    return S_OK;
+    return CoInitializeEx(nullptr, COINIT_MULTITHREADED);
 }
 
-void WINAPI RoUninitialize() {
-    if (threadInitializations == 0) return;
-    if (--threadInitializations == 0) threadsInMultithreadedApartment.fetch_sub(1, std::memory_order_release);
-}
+void WINAPI RoUninitialize() { CoUninitialize(); }
 
 HRESULT WINAPI RoActivateInstance(HSTRING activatableClassId, IInspectable** instance) {
     if (instance == nullptr) return E_POINTER;
