@@ -79,6 +79,31 @@ const ObjectTable& ProgramObjectTable() noexcept {
 
 namespace {
 
+// Registration first: once a process's server count has returned to zero the
+// runtime takes no new registrations, which the tests after these bring about.
+class ModuleRegistration : public ModuleTest {};
+
+TEST_F(ModuleRegistration, ARefusedRegistrationLeavesNothingRegistered) {
+    pal::testing::InjectFailure(pal::testing::Fault::CoRegisterClassObject, static_cast<DWORD>(E_ACCESSDENIED));
+    EXPECT_EQ(RegisterObjectTable(), E_ACCESSDENIED);
+    EXPECT_EQ(testRegistration.cookie.load(), 0u);
+
+    pal::testing::InjectFailure(pal::testing::Fault::CoResumeClassObjects, static_cast<DWORD>(E_UNEXPECTED));
+    EXPECT_EQ(RegisterObjectTable(), E_UNEXPECTED);
+    EXPECT_EQ(testRegistration.cookie.load(), 0u) << "the registration that succeeded was revoked";
+    com_ptr<IClassFactory> unreachable;
+    EXPECT_NE(CoGetClassObject(kTestClass, CLSCTX_LOCAL_SERVER, nullptr, __uuidof(IClassFactory), unreachable.put_void()), S_OK);
+}
+
+TEST_F(ModuleRegistration, ASuccessfulRegistrationKeepsItsCookie) {
+    ASSERT_EQ(RegisterObjectTable(), S_OK);
+    const DWORD cookie = testRegistration.cookie.load();
+    EXPECT_NE(cookie, 0u);
+    DWORD cookies[] = {cookie};
+    EXPECT_EQ(ServerModule().RevokeClassObjects(nullptr, cookies, 1), S_OK);
+    EXPECT_EQ(cookies[0], 0u);
+}
+
 TEST_F(ModuleTest, EachLiveObjectHoldsOneServerReference) {
     auto factory = Factory();
     com_ptr<abi::INotificationActivationCallback> first, second;
@@ -154,27 +179,6 @@ TEST_F(ModuleTest, AConstructionThatRaisesGivesOutOfMemoryAndFreesTheObject) {
     EXPECT_EQ(factory->CreateInstance(nullptr, __uuidof(IUnknown), &object), E_OUTOFMEMORY);
     EXPECT_EQ(object, nullptr);
     EXPECT_EQ(ServerCount(), 0u);
-}
-
-TEST_F(ModuleTest, ARefusedRegistrationLeavesNothingRegistered) {
-    pal::testing::InjectFailure(pal::testing::Fault::CoRegisterClassObject, static_cast<DWORD>(E_ACCESSDENIED));
-    EXPECT_EQ(RegisterObjectTable(), E_ACCESSDENIED);
-    EXPECT_EQ(testRegistration.cookie.load(), 0u);
-
-    pal::testing::InjectFailure(pal::testing::Fault::CoResumeClassObjects, static_cast<DWORD>(E_UNEXPECTED));
-    EXPECT_EQ(RegisterObjectTable(), E_UNEXPECTED);
-    EXPECT_EQ(testRegistration.cookie.load(), 0u) << "the registration that succeeded was revoked";
-    com_ptr<IClassFactory> unreachable;
-    EXPECT_NE(CoGetClassObject(kTestClass, CLSCTX_LOCAL_SERVER, nullptr, __uuidof(IClassFactory), unreachable.put_void()), S_OK);
-}
-
-TEST_F(ModuleTest, ASuccessfulRegistrationKeepsItsCookie) {
-    ASSERT_EQ(RegisterObjectTable(), S_OK);
-    const DWORD cookie = testRegistration.cookie.load();
-    EXPECT_NE(cookie, 0u);
-    DWORD cookies[] = {cookie};
-    EXPECT_EQ(ServerModule().RevokeClassObjects(nullptr, cookies, 1), S_OK);
-    EXPECT_EQ(cookies[0], 0u);
 }
 
 }  // namespace

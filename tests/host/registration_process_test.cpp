@@ -1,8 +1,6 @@
 // The registration switches as a user runs them: the real executable against a
 // scratch registry, its exit status, and the whole registry exported by the
 // platform's reg tool afterwards.
-#include <spawn.h>
-#include <sys/wait.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -13,6 +11,7 @@
 #include <vector>
 
 #include "common/unique_any.h"
+#include "tests/support/child_process.h"
 #include "tests/support/prefix_fixture.h"
 
 extern char** environ;
@@ -70,15 +69,7 @@ protected:
 
     // The exit status of the program run with these arguments.
     static int Run(const fs::path& program, std::vector<std::string> arguments) {
-        arguments.insert(arguments.begin(), program.string());
-        std::vector<char*> argv;
-        for (std::string& argument : arguments) argv.push_back(argument.data());
-        argv.push_back(nullptr);
-        pid_t child = 0;
-        if (posix_spawn(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
-        int status = 0;
-        waitpid(child, &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return RunProgram(program.string(), std::move(arguments));
     }
 
     static std::string Export() {
