@@ -14,7 +14,7 @@ run: build
 	tools/scripts/run-demo.sh build
 
 test: deps
-	rm -rf build build-asan build-tsan build-windows
+	rm -rf build build-asan build-tsan build-windows build-fuzz
 	cmake --preset linux >/dev/null
 	cmake --build --preset linux
 	ctest --preset linux
@@ -27,6 +27,8 @@ test: deps
 	cmake --preset windows >/dev/null
 	cmake --build --preset windows
 	tools/scripts/check-windows-build.sh build-windows/bin/QuillNotification.exe
+	tools/scripts/fuzz-registrar.sh 30
+	@echo "make test: every suite passed"
 
 clean:
-	rm -rf build build-asan build-tsan build-windows
+	rm -rf build build-asan build-tsan build-windows build-fuzz
