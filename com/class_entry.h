@@ -3,7 +3,7 @@
 // divider; empty slots are skipped. The program supplies the one table.
 #pragma once
 
-#include <inspectable.h>
+#include <roapi.h>
 #include <windows.h>
 
 #include <atomic>

@@ -1,7 +1,7 @@
 // Stand-in for activation.h: the activation factory of a Windows Runtime class.
 #pragma once
 
-#include <inspectable.h>
+#include <winrt_object.h>
 
 struct IActivationFactory : IInspectable {
     virtual HRESULT STDMETHODCALLTYPE ActivateInstance(IInspectable** instance) = 0;

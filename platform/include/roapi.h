@@ -4,7 +4,7 @@
 #include <windef.h>
 #include <winerror.h>
 #include <hstring.h>
-#include <inspectable.h>
+#include <activation.h>
 #include <activation.h>
 
 typedef enum RO_INIT_TYPE { RO_INIT_SINGLETHREADED = 0, RO_INIT_MULTITHREADED = 1 } RO_INIT_TYPE;

@@ -6,7 +6,7 @@
 
 #include <windows.h>
 #include <objbase.h>
-#include <inspectable.h>
+#include <roapi.h>
 #include <hstring.h>
 #include <roapi.h>
 #include <winstring.h>

@@ -3,7 +3,7 @@
 // interfaces listed. Derived classes name their runtime class.
 #pragma once
 
-#include <inspectable.h>
+#include <roapi.h>
 #include <winstring.h>
 
 #include <atomic>

@@ -1,4 +1,5 @@
-// Stand-in for inspectable.h: IInspectable, the base of Windows Runtime interfaces.
+// Stand-in for the SDK header that declares IInspectable, the base of Windows
+// Runtime interfaces (reached through roapi.h and activation.h).
 #pragma once
 
 #include <unknwn.h>
