@@ -1,6 +1,8 @@
 // What the module calls whenever the server count returns to zero. The
 // process's one notifier is a static GenericReleaseNotifier that sets the event
 // the start-up thread waits on; a module deletes only notifiers it owns.
+// A static notifier is made before the module (QUILL_ORDER_RELEASE_NOTIFIER),
+// so it outlives the module, whose destructor still reads it.
 #pragma once
 
 #include <utility>

@@ -325,10 +325,14 @@ int CWideString::ReplaceAll(const WCHAR* search, const WCHAR* replacement) {
     const long long newLength = static_cast<long long>(GetLength()) +
                                 (static_cast<long long>(replacementLength) - static_cast<long long>(searchLength)) * count;
     if (newLength > kMaxLength) RaiseWideStringError(E_INVALIDARG);
+    if (newLength == 0) {
+        Empty();
+        return count;
+    }
 
     // Build the result in one left-to-right pass over the old text.
     CWideString result;
-    WCHAR* out = newLength > 0 ? result.PrepareWrite(static_cast<int>(newLength), 0) : nullptr;
+    WCHAR* out = result.PrepareWrite(static_cast<int>(newLength), 0);
     int written = 0;
     int from = 0;
     for (int at = Find(search); at >= 0; at = Find(search, from)) {
@@ -338,10 +342,8 @@ int CWideString::ReplaceAll(const WCHAR* search, const WCHAR* replacement) {
         written += static_cast<int>(replacementLength);
         from = at + static_cast<int>(searchLength);
     }
-    if (out != nullptr) {
-        std::memcpy(out + written, chars_ + from, static_cast<size_t>(GetLength() - from) * sizeof(WCHAR));
-        result.SetLength(static_cast<int>(newLength));
-    }
+    std::memcpy(out + written, chars_ + from, static_cast<size_t>(GetLength() - from) * sizeof(WCHAR));
+    result.SetLength(static_cast<int>(newLength));
     *this = std::move(result);
     return count;
 }

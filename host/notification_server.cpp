@@ -10,6 +10,7 @@
 #include "com/module.h"
 #include "com/release_notifier.h"
 #include "common/hresult.h"
+#include "common/static_order.h"
 #include "notify/app_identity.h"
 
 namespace {
@@ -19,8 +20,10 @@ struct SignalReleaseEvent {
     void operator()() const noexcept { SetEvent(event); }
 };
 
-// The process's one notifier; static storage, never deleted by the module.
-GenericReleaseNotifier<SignalReleaseEvent> releaseNotifier{SignalReleaseEvent{}, false};
+// The process's one notifier; static storage, never deleted by the module, and
+// made before the module so that it outlives it at process exit.
+GenericReleaseNotifier<SignalReleaseEvent> releaseNotifier QUILL_STATIC_ORDER(QUILL_ORDER_RELEASE_NOTIFIER){
+    SignalReleaseEvent{}, false};
 
 }  // namespace
 

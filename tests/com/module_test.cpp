@@ -12,6 +12,7 @@
 #include "com/module.h"
 #include "com/runtime_class.h"
 #include "common/com_ptr.h"
+#include "common/static_order.h"
 #include "platform/posix/testing/fault_injection.h"
 
 namespace {
@@ -49,7 +50,8 @@ std::atomic<int> notifications{0};
 struct CountNotification {
     void operator()() const noexcept { ++notifications; }
 };
-GenericReleaseNotifier<CountNotification> countingNotifier{CountNotification{}, false};
+GenericReleaseNotifier<CountNotification> countingNotifier QUILL_STATIC_ORDER(QUILL_ORDER_RELEASE_NOTIFIER){
+    CountNotification{}, false};
 
 ULONG ServerCount() {
     CoAddRefServerProcess();
