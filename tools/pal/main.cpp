@@ -15,6 +15,8 @@ namespace {
 const Verb kVerbs[] = {
     {"com", "com activate {CLSID} [--aumid ID] [--args TEXT] [--input KEY=VALUE]...", RunCom},
     {"toast", "toast list [--aumid ID] | show ID | clear   the toasts shown, as the user sees them", &RunToast},
+    {"toast", "toast press ID [--select INPUT=SELECTION]...   press a toast's button (background activation)",
+     &RunToast},
     {"reg", "reg query|add|delete KEY [/v NAME | /ve] ... ; reg export [KEY]   (reg.exe's syntax)", RunReg},
     {nullptr, nullptr, nullptr},
 };

@@ -1,4 +1,4 @@
-// pal toast list [--aumid ID] | show ID | clear. list prints one line per toast
+// pal toast list [--aumid ID] | show ID | press ID ... | clear. list prints one line per toast
 // (id, AppUserModelID, time, first <text>), tab-separated; show writes the
 // stored XML text as UTF-8, byte for byte, with nothing added.
 #include "tools/pal/toast_verbs.h"
@@ -11,11 +11,14 @@
 
 #include "platform/posix/core/utf.h"
 #include "platform/posix/winrt/toast_store.h"
+#include "tools/pal/toast_press.h"
 
 namespace pal::tool {
 namespace {
 
-constexpr const char* kUsage = "usage: pal toast list [--aumid ID] | show ID | clear\n";
+constexpr const char* kUsage =
+    "usage: pal toast list [--aumid ID] | show ID | clear\n"
+    "       pal toast press ID [--select INPUT=SELECTION]...\n";
 
 int Fail(const char* what, HRESULT hr) {
     std::fprintf(stderr, "pal toast: %s (0x%08X)\n", what, static_cast<unsigned>(hr));
@@ -87,6 +90,7 @@ int RunToast(const Arguments& arguments) {
         if (arguments[0] == "list") return List(arguments);
         if (arguments[0] == "show") return Show(arguments);
         if (arguments[0] == "clear") return Clear(arguments);
+        if (arguments[0] == "press") return RunToastPress(arguments);
     }
     std::fputs(kUsage, stderr);
     return 1;

@@ -1,32 +1,85 @@
 #!/usr/bin/env bash
-# The main job: shows what the product does so far, in a fresh temporary prefix.
-# The warning handler runs through a demo program whose delivery policy prints
-# the toast XML; no toast is shown yet.
+# The main job: one warning's whole road between separate processes, in a fresh
+# temporary prefix. The server is registered for this user, started on demand
+# by an activation, shows its toast, gets the toast's button pressed with
+# "dismiss" selected, stores the preference, and ends with its last client.
 set -euo pipefail
 build=${1:-build}
 export PAL_PREFIX=$(mktemp -d)
-trap 'rm -rf "$PAL_PREFIX"' EXIT
-demo="$build/bin/quill-warning-demo"
+server="$build/bin/QuillNotification"
 pal="$build/bin/pal"
+clsid='{6B1C2E47-93D0-4F5A-8E21-7C4D0A9B3F12}'
+aumid='Corvane.Tessaline'
 sample='C:\Users\Ana\R&D <archive>'
 
+# The live server processes of this prefix (by executable and environment).
+servers() {
+    local exe pid
+    exe=$(readlink -f "$server")
+    for pid in $(pgrep -f -- "$server -Embedding" || true); do
+        [ "$(readlink "/proc/$pid/exe" 2>/dev/null)" = "$exe" ] &&
+            tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "PAL_PREFIX=$PAL_PREFIX" && echo "$pid"
+    done
+    return 0
+}
+cleanup() {
+    local pid
+    for pid in $(servers); do kill "$pid" 2>/dev/null || true; done
+    rm -rf "$PAL_PREFIX"
+}
+trap cleanup EXIT
+
+# Waits up to 2 s for every server of this prefix to end; fails if one is left.
+servers_end() {
+    for _ in $(seq 1 100); do
+        [ -z "$(servers)" ] && return 0
+        sleep 0.02
+    done
+    echo "== still running after 2 s: $(servers | tr '\n' ' ')" >&2
+    return 1
+}
+
+display() {
+    "$pal" com activate "$clsid" --aumid "$aumid" --args RivaVavirezar.display \
+        --input "Path=$sample" --input "ShowAgainChoice=$1"
+}
+
 echo "== platform prefix: $PAL_PREFIX"
-echo "== built programs:"
-ls -l "$build/bin/QuillNotification" "$pal" "$demo" "$build/bin/resources/logo-corvane-shield.png"
+echo
+echo "== \$ QuillNotification -RegServerPerUser    (exit status $("$server" -RegServerPerUser; echo $?))"
+echo "== \$ pal reg add \"HKCU\\Software\\Classes\\AppUserModelId\\$aumid\" /v CustomActivator /d \"$clsid\" /f"
+"$pal" reg add "HKCU\\Software\\Classes\\AppUserModelId\\$aumid" /v CustomActivator /d "$clsid" /f
+"$pal" reg query "HKCU\\Software\\Classes\\CLSID\\$clsid" /s
+"$pal" reg query "HKCU\\Software\\Classes\\AppUserModelId\\$aumid"
 
 echo
-echo "== the warning toast for \"$sample\", English (LANG=en_GB.UTF-8):"
-LANGUAGE= LC_ALL= LC_MESSAGES= LANG=en_GB.UTF-8 "$demo" display "$sample" true
+echo "== server processes before the activation: $(servers | wc -l)"
+echo "== \$ pal com activate $clsid --aumid $aumid --args RivaVavirezar.display --input \"Path=$sample\" --input ShowAgainChoice=true"
+LANGUAGE= LC_ALL= LC_MESSAGES= LANG=en_GB.UTF-8 display true
 
 echo
-echo "== the same, German (LANG=de_DE.UTF-8), without the selection (ShowAgainChoice=false):"
-LANGUAGE= LC_ALL= LC_MESSAGES= LANG=de_DE.UTF-8 "$demo" display "$sample" false
+echo "== \$ pal toast list"
+"$pal" toast list
+id=$("$pal" toast list | tail -n 1 | cut -f 1)
+echo
+echo "== \$ pal toast show $id"
+"$pal" toast show "$id"
 
 echo
-echo "== the toast's button pressed with \"showagain\": nothing is stored"
-"$demo" dismiss showagain
-"$pal" reg query 'HKCU\SOFTWARE\Corvane\Ardentis' || true
+# A server loads its strings in its own language once; let this one end first.
+servers_end
+echo "== the same warning under LANG=de_DE.UTF-8, without the selection (ShowAgainChoice=false):"
+LANGUAGE= LC_ALL= LC_MESSAGES= LANG=de_DE.UTF-8 display false
+"$pal" toast show "$("$pal" toast list | tail -n 1 | cut -f 1)"
+
 echo
-echo "== pressed with \"dismiss\": the choice is stored for the current user"
-"$demo" dismiss dismiss
+echo "== the user presses the English toast's button with \"dismiss\" selected:"
+echo "== \$ pal toast press $id --select repeat=dismiss"
+"$pal" toast press "$id" --select repeat=dismiss
+echo
+echo "== \$ pal reg query \"HKCU\\SOFTWARE\\Corvane\\Ardentis\""
 "$pal" reg query 'HKCU\SOFTWARE\Corvane\Ardentis'
+
+echo
+servers_end
+echo "== the server process has ended with its last client: $(servers | wc -l) left for this prefix"

@@ -72,6 +72,12 @@ HRESULT FindServedClassObject(REFCLSID clsid, com_ptr<IUnknown>& object) noexcep
     return S_OK;
 }
 
+bool ServerStopping() noexcept {
+    ClassTable& table = Table();
+    std::lock_guard guard(table.lock);
+    return table.stopping;
+}
+
 }  // namespace pal::com
 
 using pal::com::Table;

@@ -17,4 +17,7 @@ HRESULT FindRegisteredClassObject(REFCLSID clsid, com_ptr<IUnknown>& object) noe
 // stopping. CO_E_SERVER_STOPPING otherwise, so that clients start a new server.
 HRESULT FindServedClassObject(REFCLSID clsid, com_ptr<IUnknown>& object) noexcept;
 
+// True once the server count has returned to zero: the process is on its way out.
+bool ServerStopping() noexcept;
+
 }  // namespace pal::com

@@ -1,7 +1,8 @@
 // The registered command line is HKCU's LocalServer32 default value, else the
 // machine's. A lock file in the endpoint directory makes racing activations
 // start one server: the one holding it starts and waits, the others then find
-// the server running.
+// the server running. A started server that ends cleanly before this client
+// reaches it served others; another is started, a few times at most.
 #include "platform/posix/com/server_start.h"
 
 #include <fcntl.h>
@@ -25,6 +26,8 @@ namespace {
 
 std::atomic<DWORD> serverStartTimeout{30000};
 constexpr DWORD kPollMilliseconds = 5;
+// Starts tried for one activation when each started server ends cleanly before serving it.
+constexpr int kServerStarts = 3;
 
 // CO_E_SERVER_STOPPING when no server serves the class now (none listens, or
 // the one listening is on its way out); any other result is final.
@@ -91,7 +94,11 @@ HRESULT StartAndConnect(REFCLSID clsid, REFIID iid, void** object) {
         if (WaitForSingleObject(process.get(), kPollMilliseconds) == WAIT_OBJECT_0) {
             // It may have served and ended between the two looks; a last try tells.
             const HRESULT last = TryRunningServer(clsid, iid, object);
-            return last == CO_E_SERVER_STOPPING ? CO_E_SERVER_EXEC_FAILURE : last;
+            if (last != CO_E_SERVER_STOPPING) return last;
+            // A clean exit: other clients reached it first and their release ended it.
+            DWORD code = 1;
+            return GetExitCodeProcess(process.get(), &code) && code == 0 ? CO_E_SERVER_STOPPING
+                                                                          : CO_E_SERVER_EXEC_FAILURE;
         }
         if (std::chrono::steady_clock::now() >= deadline) return CO_E_SERVER_EXEC_FAILURE;
     }
@@ -124,8 +131,9 @@ HRESULT GetLocalServerClassObject(REFCLSID clsid, REFIID iid, void** object) {
     }
     // Whoever held the lock before us may have started the server already.
     hr = TryRunningServer(clsid, iid, object);
-    if (hr != CO_E_SERVER_STOPPING) return hr;
-    return StartAndConnect(clsid, iid, object);
+    for (int start = 0; start < kServerStarts && hr == CO_E_SERVER_STOPPING; ++start)
+        hr = StartAndConnect(clsid, iid, object);
+    return hr == CO_E_SERVER_STOPPING ? CO_E_SERVER_EXEC_FAILURE : hr;
 }
 
 }  // namespace pal::com

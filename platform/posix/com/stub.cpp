@@ -92,7 +92,16 @@ bool ConnectionStub::CreateInstance(WireReader& in, WireWriter& reply) {
     auto* factory = static_cast<IClassFactory*>(Find(id, __uuidof(IClassFactory)));
     if (factory == nullptr) return false;
     void* object = nullptr;
-    const HRESULT hr = IsRemotable(iid) ? factory->CreateInstance(nullptr, iid, &object) : E_NOINTERFACE;
+    HRESULT hr = IsRemotable(iid) ? factory->CreateInstance(nullptr, iid, &object) : E_NOINTERFACE;
+    // The count may have returned to zero while the object was being made, and
+    // then the process ends whatever the object holds. Stopping never reverts,
+    // so a server not stopping now is kept alive by this object; otherwise the
+    // client is told to start another server, as a suspended class would.
+    if (SUCCEEDED(hr) && ServerStopping()) {
+        static_cast<IUnknown*>(object)->Release();
+        object = nullptr;
+        hr = CO_E_SERVER_STOPPING;
+    }
     ReplyWithObject(reply, hr, object, iid);
     return true;
 }
