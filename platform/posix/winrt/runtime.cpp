@@ -7,7 +7,6 @@
 #include <roapi.h>
 #include <winstring.h>
 
-#include <atomic>
 #include <string_view>
 
 #include "common/com_ptr.h"
