@@ -37,3 +37,13 @@ if ! grep -q '^128 14 /\* RT_GROUP_ICON' <<< "$resources"; then
   exit 1
 fi
 echo "icon group: IDR_MAINFRAME"
+# The application manifest: asInvoker, and Windows 7, 8, 8.1 and 10 as supported systems.
+manifest=$(x86_64-w64-mingw32-strings -n 8 "$exe")
+for expected in 'level="asInvoker"' '35138b9a-5d96-4fbd-8e2d-a2440225f93a' '4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38' \
+                '1f676c76-80e1-4239-95bb-83d0f6d0da78' '8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a'; do
+  if ! grep -q -F "$expected" <<< "$manifest"; then
+    echo "$exe: the manifest lacks $expected" >&2
+    exit 1
+  fi
+done
+echo "manifest: asInvoker, Windows 7 to 10"
