@@ -35,7 +35,7 @@ extern "C" HRESULT WINAPI CLSIDFromString(LPCOLESTR text, LPCLSID clsid) {
         return S_OK;
     }
     CLSID parsed{};
-    uint64_t value;
+    uint64_t value = 0;
     const WCHAR* next = text;
     bool ok = Expect(next, u'{') && ReadHex(next, 8, value);
     parsed.Data1 = static_cast<uint32_t>(value);
