@@ -27,8 +27,8 @@ private:
     TemporaryPrefix prefix_;
 };
 
-com_ptr<abi::INotificationActivationCallback> Create() {
-    com_ptr<abi::INotificationActivationCallback> callback;
+com_ptr<winsdk::INotificationActivationCallback> Create() {
+    com_ptr<winsdk::INotificationActivationCallback> callback;
     CoCreateInstance(comtest::kTestClass, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(callback.put()));
     return callback;
 }
@@ -39,7 +39,7 @@ void WarmActivateRoundTrip(benchmark::State& state) {
         BenchPrefix prefix;
         const auto callback = Create();
         if (!callback) state.SkipWithError("activation failed");
-        const abi::NOTIFICATION_USER_INPUT_DATA input{u"Path", u"C:\\Users\\someone\\folder"};
+        const winsdk::NOTIFICATION_USER_INPUT_DATA input{u"Path", u"C:\\Users\\someone\\folder"};
         for (auto _ : state) {
             // "quiet" keeps the server from recording the call: this times the transport, not the disk.
             benchmark::DoNotOptimize(callback->Activate(u"Corvane.Tessaline", u"quiet", &input, 1));

@@ -32,11 +32,11 @@ private:
     bool registered_ = false;
 };
 
-const abi::NOTIFICATION_USER_INPUT_DATA kInputs[] = {{u"Path", u"C:\\Users\\Ana\\R&D <archive>"},
+const winsdk::NOTIFICATION_USER_INPUT_DATA kInputs[] = {{u"Path", u"C:\\Users\\Ana\\R&D <archive>"},
                                                      {u"ShowAgainChoice", u"true"}};
 
-com_ptr<abi::INotificationActivationCallback> Create() {
-    com_ptr<abi::INotificationActivationCallback> callback;
+com_ptr<winsdk::INotificationActivationCallback> Create() {
+    com_ptr<winsdk::INotificationActivationCallback> callback;
     CoCreateInstance(e2e::kActivator, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(callback.put()));
     return callback;
 }

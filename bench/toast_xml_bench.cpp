@@ -53,7 +53,7 @@ struct NoIsolation {};
 
 void HandleDisplayActivation(benchmark::State& state) {
     LoadedTexts texts;
-    const abi::NOTIFICATION_USER_INPUT_DATA inputs[] = {{TEXT("Path"), kPath}, {TEXT("ShowAgainChoice"), TEXT("true")}};
+    const winsdk::NOTIFICATION_USER_INPUT_DATA inputs[] = {{TEXT("Path"), kPath}, {TEXT("ShowAgainChoice"), TEXT("true")}};
     auto toaster = std::make_shared<KeepingToaster>();
     RivaVavirezarToast<KeepingToaster, NoIsolation> handler(toaster, std::make_shared<NoIsolation>());
     for (auto _ : state) {

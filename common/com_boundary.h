@@ -10,7 +10,7 @@
 #include <new>
 
 template <class Body> HRESULT CallAtComBoundary(Body&& body) noexcept {
-    return abi::GuardRaisedExceptions([&]() -> HRESULT {
+    return winsdk::GuardRaisedExceptions([&]() -> HRESULT {
         try {
             return body();
         } catch (const WideStringError& error) {

@@ -21,14 +21,14 @@ inline constexpr CLSID CLSID_NotificationActivator = {
 // Held by the handler for the activator's sake; never called.
 class Isolation {};
 
-template <class Handler> class _NotificationActivator : public RuntimeClass<abi::INotificationActivationCallback> {
+template <class Handler> class _NotificationActivator : public RuntimeClass<winsdk::INotificationActivationCallback> {
 public:
     explicit _NotificationActivator(const std::shared_ptr<Handler>& handler) noexcept : handler(handler) {}
 
     // The application id is not looked at. Whatever the handler does, the answer
     // is S_OK, unless a raised failure (no string storage, a platform string
     // that could not be made) ends the call: then it is the code it carries.
-    HRESULT STDMETHODCALLTYPE Activate(LPCWSTR, LPCWSTR invokedArgs, const abi::NOTIFICATION_USER_INPUT_DATA* data,
+    HRESULT STDMETHODCALLTYPE Activate(LPCWSTR, LPCWSTR invokedArgs, const winsdk::NOTIFICATION_USER_INPUT_DATA* data,
                                        ULONG count) noexcept override {
         return CallAtComBoundary([&]() -> HRESULT {
             const CWideString arguments(invokedArgs);

@@ -24,7 +24,7 @@ public:
     virtual ~RivaVavirezarToast() = default;
 
     // Acts only on Windows 10 and later; every outcome is silent.
-    virtual void HandleActivation(LPCWSTR invokedArgs, const abi::NOTIFICATION_USER_INPUT_DATA* data, ULONG count) {
+    virtual void HandleActivation(LPCWSTR invokedArgs, const winsdk::NOTIFICATION_USER_INPUT_DATA* data, ULONG count) {
         if (!IsOsVersionAtLeast(10, 0)) return;
         const CWideString arguments(invokedArgs);
         if (arguments.StartsWith(TEXT("RivaVavirezar.display"))) {
@@ -35,13 +35,13 @@ public:
     }
 
     // value must be empty on entry; it is set only when true is returned.
-    virtual bool FindUserInput(const abi::NOTIFICATION_USER_INPUT_DATA* data, ULONG count, LPCWSTR key,
+    virtual bool FindUserInput(const winsdk::NOTIFICATION_USER_INPUT_DATA* data, ULONG count, LPCWSTR key,
                                CWideString& value) {
         return FindUserInputValue(data, count, key, value);
     }
 
 private:
-    void ShowWarning(const abi::NOTIFICATION_USER_INPUT_DATA* data, ULONG count) {
+    void ShowWarning(const winsdk::NOTIFICATION_USER_INPUT_DATA* data, ULONG count) {
         CWideString path;
         CWideString choice;
         if (!FindUserInput(data, count, TEXT("Path"), path)) return;
@@ -51,7 +51,7 @@ private:
         toaster->DeliverToast(xml.GetString());
     }
 
-    void RecordChoice(const abi::NOTIFICATION_USER_INPUT_DATA* data, ULONG count) {
+    void RecordChoice(const winsdk::NOTIFICATION_USER_INPUT_DATA* data, ULONG count) {
         CWideString choice;
         if (!FindUserInput(data, count, TEXT("repeat"), choice)) return;
         if (EqualsFoldingAsciiLetters(choice, TEXT("dismiss"))) RecordWarningNeverShownAgain();

@@ -26,15 +26,15 @@ template <class Factory> HRESULT GetFactory(const WCHAR* className, com_ptr<Fact
 HRESULT Toaster::DeliverToast(const WCHAR* xml) {
     if (xml == nullptr) return E_FAIL;
 
-    com_ptr<abi::IXmlDocument> document;
+    com_ptr<winsdk::IXmlDocument> document;
     RETURN_IF_FAILED(ParseToastXml(xml, document.put()));
-    com_ptr<abi::IToastNotifier> notifier;
+    com_ptr<winsdk::IToastNotifier> notifier;
     RETURN_IF_FAILED(OpenNotifier(notifier.put()));
 
-    com_ptr<abi::IToastNotification> toast;
+    com_ptr<winsdk::IToastNotification> toast;
     HRESULT hr;
     {
-        com_ptr<abi::IToastNotificationFactory> factory;
+        com_ptr<winsdk::IToastNotificationFactory> factory;
         hr = GetFactory(kToastNotificationClass, factory);
         if (SUCCEEDED(hr)) hr = factory->CreateToastNotification(document.get(), toast.put());
     }
@@ -42,29 +42,29 @@ HRESULT Toaster::DeliverToast(const WCHAR* xml) {
     return hr;
 }
 
-HRESULT Toaster::ParseToastXml(const WCHAR* xml, abi::IXmlDocument** result) {
-    com_ptr<abi::IXmlDocument> document;
+HRESULT Toaster::ParseToastXml(const WCHAR* xml, winsdk::IXmlDocument** result) {
+    com_ptr<winsdk::IXmlDocument> document;
     {
         com_ptr<IInspectable> instance;
         const StringReference classId(kXmlDocumentClass);
         RETURN_IF_FAILED(RoActivateInstance(classId.Get(), instance.put()));
         RETURN_IF_FAILED(instance.query(document));
     }
-    com_ptr<abi::IXmlDocumentIO> documentIO;
+    com_ptr<winsdk::IXmlDocumentIO> documentIO;
     RETURN_IF_FAILED(document.query(documentIO));
 
     const StringReference text(xml);
     RETURN_IF_FAILED(documentIO->LoadXml(text.Get()));
     // LoadXml's success code is not passed on: the caller learns only that the text was taken.
-    *result = com_ptr<abi::IXmlDocument>(document).detach();
+    *result = com_ptr<winsdk::IXmlDocument>(document).detach();
     return S_OK;
 }
 
-HRESULT Toaster::OpenNotifier(abi::IToastNotifier** notifier) {
+HRESULT Toaster::OpenNotifier(winsdk::IToastNotifier** notifier) {
     if (!IdentityReady.load(std::memory_order_acquire) || !ServerReady.load(std::memory_order_acquire))
         return E_ILLEGAL_METHOD_CALL;
 
-    com_ptr<abi::IToastNotificationManagerStatics> statics;
+    com_ptr<winsdk::IToastNotificationManagerStatics> statics;
     RETURN_IF_FAILED(GetFactory(kToastNotificationManagerClass, statics));
     const StringReference applicationId(AppUserModelId.GetString());
     return statics->CreateToastNotifierWithId(applicationId.Get(), notifier);

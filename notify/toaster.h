@@ -16,6 +16,6 @@ public:
 
 private:
     // On success *document is the caller's; on failure it is not written.
-    static HRESULT ParseToastXml(const WCHAR* xml, abi::IXmlDocument** document);
-    static HRESULT OpenNotifier(abi::IToastNotifier** notifier);
+    static HRESULT ParseToastXml(const WCHAR* xml, winsdk::IXmlDocument** document);
+    static HRESULT OpenNotifier(winsdk::IToastNotifier** notifier);
 };

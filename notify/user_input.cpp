@@ -18,7 +18,7 @@ bool EqualsFoldingAsciiLetters(const WCHAR* first, const WCHAR* second) noexcept
     }
 }
 
-bool FindUserInputValue(const abi::NOTIFICATION_USER_INPUT_DATA* data, ULONG count, const WCHAR* key,
+bool FindUserInputValue(const winsdk::NOTIFICATION_USER_INPUT_DATA* data, ULONG count, const WCHAR* key,
                         CWideString& value) {
     if (data == nullptr) return false;
     for (ULONG index = 0; index < count; ++index) {

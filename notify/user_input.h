@@ -13,5 +13,5 @@ bool EqualsFoldingAsciiLetters(const WCHAR* first, const WCHAR* second) noexcept
 // The value of the first of the count entries whose key matches key (a null
 // value gives the empty text). False, and value untouched, when data is null or
 // nothing matches; an entry with a null key never matches.
-bool FindUserInputValue(const abi::NOTIFICATION_USER_INPUT_DATA* data, ULONG count, const WCHAR* key,
+bool FindUserInputValue(const winsdk::NOTIFICATION_USER_INPUT_DATA* data, ULONG count, const WCHAR* key,
                         CWideString& value);

@@ -32,9 +32,9 @@ bool EscapeWithPlatformSerializer(CWideString& text) {
     // Declared in this order so that the node goes first, then the
     // serialiser, then the document.
     com_ptr<IInspectable> instance;
-    com_ptr<abi::IXmlDocument> document;
-    com_ptr<abi::IXmlNodeSerializer> serializer;
-    com_ptr<abi::IXmlText> node;
+    com_ptr<winsdk::IXmlDocument> document;
+    com_ptr<winsdk::IXmlNodeSerializer> serializer;
+    com_ptr<winsdk::IXmlText> node;
 
     const StringReference className(kXmlDocumentClass);
     if (FAILED(RoActivateInstance(className.Get(), instance.put())) || FAILED(instance.query(document))) return false;

@@ -1,12 +1,12 @@
 // How a non-continuable exception raised with RaiseException comes back to a COM
 // boundary as the HRESULT it carries. On Linux the platform's RaiseException
-// throws abi::RaisedException; on Windows MinGW-w64's SEH unwinder hands the
+// throws winsdk::RaisedException; on Windows MinGW-w64's SEH unwinder hands the
 // foreign exception to catch(...) and a vectored handler has kept its code.
 #pragma once
 
 #include <windows.h>
 
-namespace abi {
+namespace winsdk {
 
 #if defined(_WIN32)
 DWORD LastRaisedExceptionCode() noexcept;
@@ -33,4 +33,4 @@ template <class Body> HRESULT GuardRaisedExceptions(Body&& body) noexcept {
 }
 #endif
 
-}  // namespace abi
+}  // namespace winsdk

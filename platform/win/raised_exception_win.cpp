@@ -18,8 +18,8 @@ LONG CALLBACK RecordRaisedException(PEXCEPTION_POINTERS pointers) {
 
 }  // namespace
 
-namespace abi {
+namespace winsdk {
 
 DWORD LastRaisedExceptionCode() noexcept { return lastRaisedCode; }
 
-}  // namespace abi
+}  // namespace winsdk

@@ -15,8 +15,8 @@
 #include "tests/com/test_class.h"
 #include "tests/support/prefix_fixture.h"
 
-using abi::INotificationActivationCallback;
-using abi::NOTIFICATION_USER_INPUT_DATA;
+using winsdk::INotificationActivationCallback;
+using winsdk::NOTIFICATION_USER_INPUT_DATA;
 
 namespace {
 

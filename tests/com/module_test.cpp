@@ -19,11 +19,11 @@ namespace {
 
 std::atomic<int> liveObjects{0};
 
-class CountedCallback final : public RuntimeClass<abi::INotificationActivationCallback> {
+class CountedCallback final : public RuntimeClass<winsdk::INotificationActivationCallback> {
 public:
     CountedCallback() { ++liveObjects; }
     ~CountedCallback() override { --liveObjects; }
-    HRESULT STDMETHODCALLTYPE Activate(LPCWSTR, LPCWSTR, const abi::NOTIFICATION_USER_INPUT_DATA*, ULONG) noexcept override {
+    HRESULT STDMETHODCALLTYPE Activate(LPCWSTR, LPCWSTR, const winsdk::NOTIFICATION_USER_INPUT_DATA*, ULONG) noexcept override {
         return S_OK;
     }
 };
@@ -33,9 +33,9 @@ public:
 struct Refusal {
     Refusal() { throw std::bad_alloc(); }
 };
-class ThrowingCallback final : private Refusal, public RuntimeClass<abi::INotificationActivationCallback> {
+class ThrowingCallback final : private Refusal, public RuntimeClass<winsdk::INotificationActivationCallback> {
 public:
-    HRESULT STDMETHODCALLTYPE Activate(LPCWSTR, LPCWSTR, const abi::NOTIFICATION_USER_INPUT_DATA*, ULONG) noexcept override {
+    HRESULT STDMETHODCALLTYPE Activate(LPCWSTR, LPCWSTR, const winsdk::NOTIFICATION_USER_INPUT_DATA*, ULONG) noexcept override {
         return S_OK;
     }
 };
@@ -108,9 +108,9 @@ TEST_F(ModuleRegistration, ASuccessfulRegistrationKeepsItsCookie) {
 
 TEST_F(ModuleTest, EachLiveObjectHoldsOneServerReference) {
     auto factory = Factory();
-    com_ptr<abi::INotificationActivationCallback> first, second;
-    ASSERT_EQ(factory->CreateInstance(nullptr, __uuidof(abi::INotificationActivationCallback), first.put_void()), S_OK);
-    ASSERT_EQ(factory->CreateInstance(nullptr, __uuidof(abi::INotificationActivationCallback), second.put_void()), S_OK);
+    com_ptr<winsdk::INotificationActivationCallback> first, second;
+    ASSERT_EQ(factory->CreateInstance(nullptr, __uuidof(winsdk::INotificationActivationCallback), first.put_void()), S_OK);
+    ASSERT_EQ(factory->CreateInstance(nullptr, __uuidof(winsdk::INotificationActivationCallback), second.put_void()), S_OK);
     EXPECT_EQ(ServerCount(), 2u);
 
     first.reset();
@@ -164,7 +164,7 @@ TEST_F(ModuleTest, ObjectsAnswerIUnknownAndTheirInterfaceWithOnePointer) {
     auto factory = Factory();
     com_ptr<IUnknown> unknown;
     ASSERT_EQ(factory->CreateInstance(nullptr, __uuidof(IUnknown), unknown.put_void()), S_OK);
-    com_ptr<abi::INotificationActivationCallback> callback;
+    com_ptr<winsdk::INotificationActivationCallback> callback;
     ASSERT_EQ(unknown.query(callback), S_OK);
     EXPECT_EQ(static_cast<void*>(callback.get()), static_cast<void*>(unknown.get()));
     EXPECT_EQ(callback->AddRef(), 3u) << "each answer added one reference";

@@ -40,7 +40,7 @@ TEST_F(PalComTest, ActivatePassesItsTextsAndPrintsTheResult) {
                                "--input ShowAgainChoice=");
     EXPECT_EQ(run.output, "0x00000000\n");
     EXPECT_EQ(run.status, 0);
-    const abi::NOTIFICATION_USER_INPUT_DATA inputs[] = {{u"Path", u"C:\\a=b"}, {u"ShowAgainChoice", u""}};
+    const winsdk::NOTIFICATION_USER_INPUT_DATA inputs[] = {{u"Path", u"C:\\a=b"}, {u"ShowAgainChoice", u""}};
     ASSERT_EQ(Lines("calls").size(), 1u);
     EXPECT_EQ(Lines("calls")[0], comtest::EncodeCall(u"Corvane.Tessaline", u"RivaVavirezar.display", inputs, 2));
 

@@ -23,7 +23,7 @@ inline std::string EncodeText(const WCHAR* text) {
 }
 
 inline std::string EncodeCall(const WCHAR* appUserModelId, const WCHAR* invokedArgs,
-                              const abi::NOTIFICATION_USER_INPUT_DATA* data, ULONG count) {
+                              const winsdk::NOTIFICATION_USER_INPUT_DATA* data, ULONG count) {
     std::string line = EncodeText(appUserModelId) + " " + EncodeText(invokedArgs) + " " + std::to_string(count) +
                        (data == nullptr ? " null" : " data");
     for (ULONG i = 0; data != nullptr && i < count; ++i)

@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     com_ptr<IClassFactory> factory;
     HRESULT hr = CoGetClassObject(comtest::kTestClass, CLSCTX_LOCAL_SERVER, nullptr, IID_PPV_ARGS(factory.put()));
-    com_ptr<abi::INotificationActivationCallback> callback;
+    com_ptr<winsdk::INotificationActivationCallback> callback;
     if (SUCCEEDED(hr) && std::strcmp(argv[1], "object") == 0)
         hr = factory->CreateInstance(nullptr, IID_PPV_ARGS(callback.put()));
     else if (SUCCEEDED(hr))

@@ -37,15 +37,15 @@ void ReleaseServer() {
     SetEvent(releaseEvent);
 }
 
-class Callback final : public abi::INotificationActivationCallback {
+class Callback final : public winsdk::INotificationActivationCallback {
 public:
     Callback() { CoAddRefServerProcess(); }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
         *object = nullptr;
-        if (iid != __uuidof(IUnknown) && iid != __uuidof(abi::INotificationActivationCallback)) return E_NOINTERFACE;
+        if (iid != __uuidof(IUnknown) && iid != __uuidof(winsdk::INotificationActivationCallback)) return E_NOINTERFACE;
         AddRef();
-        *object = static_cast<abi::INotificationActivationCallback*>(this);
+        *object = static_cast<winsdk::INotificationActivationCallback*>(this);
         return S_OK;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
@@ -59,7 +59,7 @@ public:
     }
 
     HRESULT STDMETHODCALLTYPE Activate(LPCWSTR appUserModelId, LPCWSTR invokedArgs,
-                                       const abi::NOTIFICATION_USER_INPUT_DATA* data, ULONG count) override {
+                                       const winsdk::NOTIFICATION_USER_INPUT_DATA* data, ULONG count) override {
         const std::u16string_view args = invokedArgs != nullptr ? invokedArgs : u"";
         if (args != u"quiet") AppendToPrefixFile("calls", comtest::EncodeCall(appUserModelId, invokedArgs, data, count));
         return invokedArgs != nullptr && std::u16string_view(invokedArgs) == u"fail" ? E_ABORT : S_OK;

@@ -14,8 +14,8 @@
 #include "common/com_ptr.h"
 #include "tests/com/local_server_fixture.h"
 
-using abi::INotificationActivationCallback;
-using abi::NOTIFICATION_USER_INPUT_DATA;
+using winsdk::INotificationActivationCallback;
+using winsdk::NOTIFICATION_USER_INPUT_DATA;
 
 namespace {
 

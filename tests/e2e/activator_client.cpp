@@ -25,7 +25,7 @@
 
 namespace {
 
-using Activator = com_ptr<abi::INotificationActivationCallback>;
+using Activator = com_ptr<winsdk::INotificationActivationCallback>;
 
 std::atomic<int> failures{0};
 
@@ -63,7 +63,7 @@ void ShowToast(const Activator& callback, int index) {
     if (!callback) return;
     const std::string path = "C:\\client " + std::to_string(getpid()) + "\\" + std::to_string(index);
     const std::u16string wide(path.begin(), path.end());
-    const abi::NOTIFICATION_USER_INPUT_DATA inputs[] = {{u"Path", wide.c_str()}, {u"ShowAgainChoice", u"false"}};
+    const winsdk::NOTIFICATION_USER_INPUT_DATA inputs[] = {{u"Path", wide.c_str()}, {u"ShowAgainChoice", u"false"}};
     Check("activate", index, callback->Activate(u"Corvane.Tessaline", u"RivaVavirezar.display", inputs, 2));
 }
 

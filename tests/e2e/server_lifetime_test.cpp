@@ -35,8 +35,8 @@ public:
     ~Apartment() { CoUninitialize(); }
 };
 
-com_ptr<abi::INotificationActivationCallback> CreateActivator() {
-    com_ptr<abi::INotificationActivationCallback> callback;
+com_ptr<winsdk::INotificationActivationCallback> CreateActivator() {
+    com_ptr<winsdk::INotificationActivationCallback> callback;
     EXPECT_EQ(CoCreateInstance(e2e::kActivator, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(callback.put())), S_OK);
     return callback;
 }
@@ -68,7 +68,7 @@ TEST_F(ServerRoad, TheServerLivesWhileAnActivatorIsHeldAndEndsWithinASecondOfThe
     const auto servers = e2e::ServerProcesses();
     ASSERT_EQ(servers.size(), 1u);
 
-    const abi::NOTIFICATION_USER_INPUT_DATA inputs[] = {{u"Path", u"D:\\x"}, {u"ShowAgainChoice", u"false"}};
+    const winsdk::NOTIFICATION_USER_INPUT_DATA inputs[] = {{u"Path", u"D:\\x"}, {u"ShowAgainChoice", u"false"}};
     EXPECT_EQ(first->Activate(u"Corvane.Tessaline", u"RivaVavirezar.display", inputs, 2), S_OK);
     first.reset();
     std::this_thread::sleep_for(200ms);

@@ -24,7 +24,7 @@ namespace {
 
 struct Call {
     LPCWSTR invokedArgs;
-    const abi::NOTIFICATION_USER_INPUT_DATA* data;
+    const winsdk::NOTIFICATION_USER_INPUT_DATA* data;
     ULONG count;
 };
 
@@ -32,7 +32,7 @@ struct RecordingHandler {
     std::vector<Call> calls;
     HRESULT raise = S_OK;
     bool raiseFromPlatform = false;
-    void HandleActivation(LPCWSTR invokedArgs, const abi::NOTIFICATION_USER_INPUT_DATA* data, ULONG count) {
+    void HandleActivation(LPCWSTR invokedArgs, const winsdk::NOTIFICATION_USER_INPUT_DATA* data, ULONG count) {
         calls.push_back({invokedArgs, data, count});
         if (raiseFromPlatform) RaiseException(static_cast<DWORD>(raise), EXCEPTION_NONCONTINUABLE, 0, nullptr);
         if (FAILED(raise)) RaiseWideStringError(raise);
@@ -44,8 +44,8 @@ public:
     explicit TestActivator(const std::shared_ptr<RecordingHandler>& handler) : _NotificationActivator(handler) {}
 };
 
-com_ptr<abi::INotificationActivationCallback> MakeActivator(const std::shared_ptr<RecordingHandler>& handler) {
-    return com_ptr<abi::INotificationActivationCallback>::attach(new TestActivator(handler));
+com_ptr<winsdk::INotificationActivationCallback> MakeActivator(const std::shared_ptr<RecordingHandler>& handler) {
+    return com_ptr<winsdk::INotificationActivationCallback>::attach(new TestActivator(handler));
 }
 
 struct PrefixCase {
@@ -58,7 +58,7 @@ class ActivatorPrefix : public ::testing::TestWithParam<PrefixCase> {};
 TEST_P(ActivatorPrefix, OnlyArgumentsBeginningWithThePrefixReachTheHandler) {
     auto handler = std::make_shared<RecordingHandler>();
     auto activator = MakeActivator(handler);
-    const abi::NOTIFICATION_USER_INPUT_DATA inputs[] = {{u"Path", u"C:\\data"}, {u"ShowAgainChoice", u"true"}};
+    const winsdk::NOTIFICATION_USER_INPUT_DATA inputs[] = {{u"Path", u"C:\\data"}, {u"ShowAgainChoice", u"true"}};
     EXPECT_EQ(activator->Activate(u"Corvane.Tessaline", GetParam().invokedArgs, inputs, 2), S_OK);
     ASSERT_EQ(handler->calls.size(), GetParam().reachesHandler ? 1u : 0u);
     if (GetParam().reachesHandler) {
@@ -116,8 +116,8 @@ TEST(Activator, ReleasingTheLastReferenceFreesHandlerThenIsolationThenToaster) {
 }
 
 TEST(Activator, TheProductActivatorAnswersItsOneInterface) {
-    com_ptr<IUnknown> unknown = com_ptr<IUnknown>::attach(static_cast<abi::INotificationActivationCallback*>(new NotificationActivator()));
-    com_ptr<abi::INotificationActivationCallback> callback;
+    com_ptr<IUnknown> unknown = com_ptr<IUnknown>::attach(static_cast<winsdk::INotificationActivationCallback*>(new NotificationActivator()));
+    com_ptr<winsdk::INotificationActivationCallback> callback;
     ASSERT_EQ(unknown.query(callback), S_OK);
     EXPECT_EQ(static_cast<void*>(callback.get()), static_cast<void*>(unknown.get()));
     com_ptr<IClassFactory> factory;

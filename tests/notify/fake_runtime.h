@@ -41,10 +41,10 @@ struct Journal {
     std::vector<std::u16string> loadedTexts;
     std::vector<std::u16string> notifierIds;
     std::vector<std::string> released;  // names of destroyed objects, in order
-    abi::IXmlDocument* lastDocument = nullptr;
-    abi::IToastNotification* lastToast = nullptr;
-    abi::IXmlDocument* contentGiven = nullptr;
-    abi::IToastNotification* toastShown = nullptr;
+    winsdk::IXmlDocument* lastDocument = nullptr;
+    winsdk::IToastNotification* lastToast = nullptr;
+    winsdk::IXmlDocument* contentGiven = nullptr;
+    winsdk::IToastNotification* toastShown = nullptr;
 
     void Released(const char* name) {
         std::lock_guard guard(lock);
@@ -69,14 +69,14 @@ template <class Derived> struct Tracked {
     const char* name_;
 };
 
-class Document final : public RuntimeObject<Document, abi::IXmlDocument, abi::IXmlDocumentIO>,
+class Document final : public RuntimeObject<Document, winsdk::IXmlDocument, winsdk::IXmlDocumentIO>,
                        public Tracked<Document> {
 public:
     static constexpr std::u16string_view kRuntimeClassName = u"Fake.XmlDocument";
     explicit Document(Journal& journal) : Tracked(journal, "document") {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (iid == __uuidof(abi::IXmlDocumentIO) && !journal_.documentAnswersIO) {
+        if (iid == __uuidof(winsdk::IXmlDocumentIO) && !journal_.documentAnswersIO) {
             *object = nullptr;
             return E_NOINTERFACE;
         }
@@ -87,7 +87,7 @@ public:
     HRESULT STDMETHODCALLTYPE get_DocumentElement(IInspectable**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE CreateElement(HSTRING, IInspectable**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE CreateDocumentFragment(IInspectable**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE CreateTextNode(HSTRING, abi::IXmlText**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE CreateTextNode(HSTRING, winsdk::IXmlText**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE LoadXml(HSTRING xml) override {
         ++journal_.loadXmlCalls;
         {
@@ -108,7 +108,7 @@ public:
     HRESULT STDMETHODCALLTYPE ActivateInstance(IInspectable** instance) override {
         ++journal_.documentsActivated;
         if (FAILED(journal_.activateResult)) return journal_.activateResult;
-        abi::IXmlDocument* document = nullptr;
+        winsdk::IXmlDocument* document = nullptr;
         const HRESULT hr = Document::Create(&document, journal_);
         if (SUCCEEDED(hr)) {
             journal_.lastDocument = document;
@@ -121,37 +121,37 @@ private:
     Journal& journal_;
 };
 
-class Toast final : public RuntimeObject<Toast, abi::IToastNotification>, public Tracked<Toast> {
+class Toast final : public RuntimeObject<Toast, winsdk::IToastNotification>, public Tracked<Toast> {
 public:
     static constexpr std::u16string_view kRuntimeClassName = u"Fake.Toast";
     explicit Toast(Journal& journal) : Tracked(journal, "toast") {}
-    HRESULT STDMETHODCALLTYPE get_Content(abi::IXmlDocument**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_Content(winsdk::IXmlDocument**) override { return E_NOTIMPL; }
 };
 
-class Notifier final : public RuntimeObject<Notifier, abi::IToastNotifier>, public Tracked<Notifier> {
+class Notifier final : public RuntimeObject<Notifier, winsdk::IToastNotifier>, public Tracked<Notifier> {
 public:
     static constexpr std::u16string_view kRuntimeClassName = u"Fake.Notifier";
     explicit Notifier(Journal& journal) : Tracked(journal, "notifier") {}
-    HRESULT STDMETHODCALLTYPE Show(abi::IToastNotification* toast) override {
+    HRESULT STDMETHODCALLTYPE Show(winsdk::IToastNotification* toast) override {
         ++journal_.showCalls;
         journal_.toastShown = toast;
         return journal_.showResult;
     }
-    HRESULT STDMETHODCALLTYPE Hide(abi::IToastNotification*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Hide(winsdk::IToastNotification*) override { return E_NOTIMPL; }
 };
 
 class ManagerClass final
-    : public RuntimeObject<ManagerClass, IActivationFactory, abi::IToastNotificationManagerStatics> {
+    : public RuntimeObject<ManagerClass, IActivationFactory, winsdk::IToastNotificationManagerStatics> {
 public:
     static constexpr std::u16string_view kRuntimeClassName = u"Fake.Manager";
     explicit ManagerClass(Journal& journal) : journal_(journal) {}
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (iid == __uuidof(abi::IToastNotificationManagerStatics)) ++journal_.managerRequests;
+        if (iid == __uuidof(winsdk::IToastNotificationManagerStatics)) ++journal_.managerRequests;
         return RuntimeObject::QueryInterface(iid, object);
     }
     HRESULT STDMETHODCALLTYPE ActivateInstance(IInspectable**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE CreateToastNotifier(abi::IToastNotifier**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE CreateToastNotifierWithId(HSTRING id, abi::IToastNotifier** notifier) override {
+    HRESULT STDMETHODCALLTYPE CreateToastNotifier(winsdk::IToastNotifier**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE CreateToastNotifierWithId(HSTRING id, winsdk::IToastNotifier** notifier) override {
         {
             std::lock_guard guard(journal_.lock);
             journal_.notifierIds.push_back(TextOf(id));
@@ -165,17 +165,17 @@ private:
     Journal& journal_;
 };
 
-class ToastClass final : public RuntimeObject<ToastClass, IActivationFactory, abi::IToastNotificationFactory> {
+class ToastClass final : public RuntimeObject<ToastClass, IActivationFactory, winsdk::IToastNotificationFactory> {
 public:
     static constexpr std::u16string_view kRuntimeClassName = u"Fake.ToastClass";
     explicit ToastClass(Journal& journal) : journal_(journal) {}
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (iid == __uuidof(abi::IToastNotificationFactory)) ++journal_.toastFactoryRequests;
+        if (iid == __uuidof(winsdk::IToastNotificationFactory)) ++journal_.toastFactoryRequests;
         return RuntimeObject::QueryInterface(iid, object);
     }
     HRESULT STDMETHODCALLTYPE ActivateInstance(IInspectable**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE CreateToastNotification(abi::IXmlDocument* content,
-                                                      abi::IToastNotification** toast) override {
+    HRESULT STDMETHODCALLTYPE CreateToastNotification(winsdk::IXmlDocument* content,
+                                                      winsdk::IToastNotification** toast) override {
         journal_.contentGiven = content;
         if (FAILED(journal_.createToastResult)) return journal_.createToastResult;
         ++journal_.toastsCreated;

@@ -115,7 +115,7 @@ TEST(Escaping, RaisesWhenAStringReferenceCannotBeMade) {
     try {
         EscapeXml(u"a&b");
         ADD_FAILURE() << "nothing raised";
-    } catch (const abi::RaisedException& raised) {
+    } catch (const winsdk::RaisedException& raised) {
         EXPECT_EQ(raised.code, static_cast<DWORD>(E_OUTOFMEMORY));
         EXPECT_EQ(raised.flags, static_cast<DWORD>(EXCEPTION_NONCONTINUABLE));
     }

@@ -48,11 +48,11 @@ public:
     UserInputs(std::initializer_list<std::pair<const char16_t*, const char16_t*>> pairs) {
         for (const auto& [key, value] : pairs) entries_.push_back({key, value});
     }
-    const abi::NOTIFICATION_USER_INPUT_DATA* data() const { return entries_.data(); }
+    const winsdk::NOTIFICATION_USER_INPUT_DATA* data() const { return entries_.data(); }
     ULONG count() const { return static_cast<ULONG>(entries_.size()); }
 
 private:
-    std::vector<abi::NOTIFICATION_USER_INPUT_DATA> entries_;
+    std::vector<winsdk::NOTIFICATION_USER_INPUT_DATA> entries_;
 };
 
 inline std::string Mismatch(const std::u16string& expected, const std::u16string& actual) {

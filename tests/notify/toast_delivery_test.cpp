@@ -79,7 +79,7 @@ TEST_F(ToastDelivery, TheEscapingPathOfTheXmlDocumentWorksThroughActivation) {
     ASSERT_EQ(WindowsCreateStringReference(u"Windows.Data.Xml.Dom.XmlDocument", 32, &header, &className), S_OK);
     com_ptr<IInspectable> instance;
     ASSERT_EQ(RoActivateInstance(className, instance.put()), S_OK);
-    com_ptr<abi::IXmlDocument> document;
+    com_ptr<winsdk::IXmlDocument> document;
     ASSERT_EQ(instance.query(document), S_OK);
 
     const WCHAR path[] = u"C:\\Users\\Ren\u00e9e\\\"Q&A\" <draft> it's";
@@ -87,9 +87,9 @@ TEST_F(ToastDelivery, TheEscapingPathOfTheXmlDocumentWorksThroughActivation) {
     HSTRING text = nullptr;
     const auto pathLength = static_cast<UINT32>(std::char_traits<WCHAR>::length(path));
     ASSERT_EQ(WindowsCreateStringReference(path, pathLength, &textHeader, &text), S_OK);
-    com_ptr<abi::IXmlText> node;
+    com_ptr<winsdk::IXmlText> node;
     ASSERT_EQ(document->CreateTextNode(text, node.put()), S_OK);
-    com_ptr<abi::IXmlNodeSerializer> serializer;
+    com_ptr<winsdk::IXmlNodeSerializer> serializer;
     ASSERT_EQ(node.query(serializer), S_OK);
     HSTRING xml = nullptr;
     ASSERT_EQ(serializer->GetXml(&xml), S_OK);

@@ -148,7 +148,7 @@ TEST_F(DeliverToast, AStringReferenceThatCannotBeMadeIsRaisedAndReleasesWhatWasH
     try {
         Toaster::DeliverToast(kToastXml);
         ADD_FAILURE() << "expected a raised exception";
-    } catch (const abi::RaisedException& raised) {
+    } catch (const winsdk::RaisedException& raised) {
         EXPECT_EQ(raised.code, static_cast<DWORD>(E_STRING_NOT_NULL_TERMINATED));
         EXPECT_EQ(raised.flags, static_cast<DWORD>(EXCEPTION_NONCONTINUABLE));
     }
@@ -158,7 +158,7 @@ TEST_F(DeliverToast, AStringReferenceThatCannotBeMadeIsRaisedAndReleasesWhatWasH
     // At the COM boundary the raised code becomes the HRESULT.
     pal::testing::InjectFailure(pal::testing::Fault::WindowsCreateStringReference, static_cast<DWORD>(E_OUTOFMEMORY));
     fake.journal.onLoadXml = nullptr;
-    EXPECT_EQ(abi::GuardRaisedExceptions([] { return Toaster::DeliverToast(kToastXml); }), E_OUTOFMEMORY);
+    EXPECT_EQ(winsdk::GuardRaisedExceptions([] { return Toaster::DeliverToast(kToastXml); }), E_OUTOFMEMORY);
 }
 
 TEST(StringLength, FitsUpTo0xFFFFFFFEUnitsAndRaisesBeyond) {
@@ -168,7 +168,7 @@ TEST(StringLength, FitsUpTo0xFFFFFFFEUnitsAndRaisesBeyond) {
         try {
             CheckedStringLength(tooLong);
             ADD_FAILURE() << "expected 0x80070216 for " << tooLong;
-        } catch (const abi::RaisedException& raised) {
+        } catch (const winsdk::RaisedException& raised) {
             EXPECT_EQ(raised.code, 0x80070216u);
             EXPECT_EQ(raised.flags, static_cast<DWORD>(EXCEPTION_NONCONTINUABLE));
         }

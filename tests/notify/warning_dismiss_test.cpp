@@ -42,7 +42,7 @@ TEST_P(WarningDismiss, StoresTheChoiceOnlyForDismiss) {
     const DismissCase& test = GetParam();
     ExpectInFreshProcess([&test] {
         TemporaryPrefix prefix;
-        std::vector<abi::NOTIFICATION_USER_INPUT_DATA> inputs;
+        std::vector<winsdk::NOTIFICATION_USER_INPUT_DATA> inputs;
         for (const auto& [key, value] : test.inputs) inputs.push_back({key, value});
         RivaVavirezarToast<RecordingToaster, UnusedIsolation> handler(std::make_shared<RecordingToaster>(),
                                                                       std::make_shared<UnusedIsolation>());

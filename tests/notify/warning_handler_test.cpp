@@ -25,7 +25,7 @@ public:
     explicit ObservedHandler(const std::shared_ptr<RecordingToaster>& toaster)
         : RivaVavirezarToast(toaster, std::make_shared<UnusedIsolation>()), toaster_(toaster) {}
 
-    bool FindUserInput(const abi::NOTIFICATION_USER_INPUT_DATA* data, ULONG count, LPCWSTR key,
+    bool FindUserInput(const winsdk::NOTIFICATION_USER_INPUT_DATA* data, ULONG count, LPCWSTR key,
                        CWideString& value) override {
         lookups.emplace_back(key);
         return RivaVavirezarToast::FindUserInput(data, count, key, value);
@@ -219,7 +219,7 @@ TEST(WarningStrings, AreLoadedAgainAfterAFailedFirstLoad) {
         try {
             display.Run(u"RivaVavirezar.display", inputs);
             return std::string("the failed load did not end the display");
-        } catch (const abi::RaisedException& raised) {
+        } catch (const winsdk::RaisedException& raised) {
             if (raised.code != static_cast<DWORD>(E_OUTOFMEMORY)) return std::string("raised another code");
         }
         const auto delivered = display.Run(u"RivaVavirezar.display", inputs);

@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
 
     int status = 0;
     if (mode == "handle") {
-        const abi::NOTIFICATION_USER_INPUT_DATA inputs[] = {{TEXT("Path"), path.c_str()},
+        const winsdk::NOTIFICATION_USER_INPUT_DATA inputs[] = {{TEXT("Path"), path.c_str()},
                                                             {TEXT("ShowAgainChoice"), choice}};
         WarningHandler handler(std::make_shared<Toaster>(), std::make_shared<Isolation>());
         handler.HandleActivation(TEXT("RivaVavirezar.display"), inputs, 2);

@@ -62,20 +62,20 @@ TEST_F(Runtime, ResolvesOnlyKnownClassesAndTheirInterfaces) {
     EXPECT_EQ(RoActivateInstance(unknown.get(), instance.put()), REGDB_E_CLASSNOTREG);
     EXPECT_EQ(RoActivateInstance(nullptr, instance.put()), E_INVALIDARG);
 
-    com_ptr<abi::IToastNotificationManagerStatics> statics;
-    EXPECT_EQ(RoGetActivationFactory(Manager().get(), __uuidof(abi::IToastNotificationManagerStatics), statics.put_void()),
+    com_ptr<winsdk::IToastNotificationManagerStatics> statics;
+    EXPECT_EQ(RoGetActivationFactory(Manager().get(), __uuidof(winsdk::IToastNotificationManagerStatics), statics.put_void()),
               S_OK);
-    com_ptr<abi::IToastNotificationFactory> wrong;
-    EXPECT_EQ(RoGetActivationFactory(Manager().get(), __uuidof(abi::IToastNotificationFactory), wrong.put_void()),
+    com_ptr<winsdk::IToastNotificationFactory> wrong;
+    EXPECT_EQ(RoGetActivationFactory(Manager().get(), __uuidof(winsdk::IToastNotificationFactory), wrong.put_void()),
               E_NOINTERFACE);
     EXPECT_EQ(wrong.get(), nullptr);
 }
 
 TEST_F(Runtime, TheManagerWantsAnApplicationId) {
-    com_ptr<abi::IToastNotificationManagerStatics> statics;
-    ASSERT_EQ(RoGetActivationFactory(Manager().get(), __uuidof(abi::IToastNotificationManagerStatics), statics.put_void()),
+    com_ptr<winsdk::IToastNotificationManagerStatics> statics;
+    ASSERT_EQ(RoGetActivationFactory(Manager().get(), __uuidof(winsdk::IToastNotificationManagerStatics), statics.put_void()),
               S_OK);
-    com_ptr<abi::IToastNotifier> notifier;
+    com_ptr<winsdk::IToastNotifier> notifier;
     EXPECT_EQ(statics->CreateToastNotifierWithId(nullptr, notifier.put()), E_INVALIDARG);
     EXPECT_EQ(statics->CreateToastNotifier(notifier.put()), static_cast<HRESULT>(0x80070490))
         << "a desktop program without package identity must name its AppUserModelID";
@@ -84,9 +84,9 @@ TEST_F(Runtime, TheManagerWantsAnApplicationId) {
     EXPECT_EQ(notifier->Show(nullptr), E_INVALIDARG);
 
     const ClassName toastClass(u"Windows.UI.Notifications.ToastNotification");
-    com_ptr<abi::IToastNotificationFactory> factory;
-    ASSERT_EQ(RoGetActivationFactory(toastClass.get(), __uuidof(abi::IToastNotificationFactory), factory.put_void()), S_OK);
-    com_ptr<abi::IToastNotification> toast;
+    com_ptr<winsdk::IToastNotificationFactory> factory;
+    ASSERT_EQ(RoGetActivationFactory(toastClass.get(), __uuidof(winsdk::IToastNotificationFactory), factory.put_void()), S_OK);
+    com_ptr<winsdk::IToastNotification> toast;
     EXPECT_EQ(factory->CreateToastNotification(nullptr, toast.put()), E_INVALIDARG);
 }
 

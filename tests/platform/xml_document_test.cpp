@@ -55,7 +55,7 @@ protected:
         return io->LoadXml(xml.get());
     }
     std::u16string DocumentXml() {
-        com_ptr<abi::IXmlNodeSerializer> serializer;
+        com_ptr<winsdk::IXmlNodeSerializer> serializer;
         EXPECT_EQ(document.query(serializer), S_OK);
         HString xml;
         EXPECT_EQ(serializer->GetXml(xml.put()), S_OK);
@@ -64,17 +64,17 @@ protected:
     // What a text node holding the text serializes to.
     std::u16string TextNodeXml(std::u16string_view text) {
         const HString data(text);
-        com_ptr<abi::IXmlText> node;
+        com_ptr<winsdk::IXmlText> node;
         EXPECT_EQ(document->CreateTextNode(data.get(), node.put()), S_OK);
-        com_ptr<abi::IXmlNodeSerializer> serializer;
+        com_ptr<winsdk::IXmlNodeSerializer> serializer;
         EXPECT_EQ(node.query(serializer), S_OK);
         HString xml;
         EXPECT_EQ(serializer->GetXml(xml.put()), S_OK);
         return xml.Text();
     }
 
-    com_ptr<abi::IXmlDocument> document;
-    com_ptr<abi::IXmlDocumentIO> io;
+    com_ptr<winsdk::IXmlDocument> document;
+    com_ptr<winsdk::IXmlDocumentIO> io;
 };
 
 TEST_F(XmlDocument, LoadsWellFormedTexts) {
@@ -115,16 +115,16 @@ TEST_F(XmlDocument, TextNodesEscapeMarkupAndKeepQuotes) {
 }
 
 TEST_F(XmlDocument, AnswersExactlyItsInterfaces) {
-    com_ptr<abi::IXmlNodeSerializer> serializer;
+    com_ptr<winsdk::IXmlNodeSerializer> serializer;
     EXPECT_EQ(document.query(serializer), S_OK);
-    com_ptr<abi::IToastNotifier> notANotifier;
+    com_ptr<winsdk::IToastNotifier> notANotifier;
     EXPECT_EQ(document.query(notANotifier), E_NOINTERFACE);
     EXPECT_EQ(notANotifier.get(), nullptr);
 
     const HString data(u"x");
-    com_ptr<abi::IXmlText> node;
+    com_ptr<winsdk::IXmlText> node;
     ASSERT_EQ(document->CreateTextNode(data.get(), node.put()), S_OK);
-    com_ptr<abi::IXmlDocument> notADocument;
+    com_ptr<winsdk::IXmlDocument> notADocument;
     EXPECT_EQ(node.query(notADocument), E_NOINTERFACE);
     com_ptr<IInspectable> inspectable;
     EXPECT_EQ(node.query(inspectable), S_OK);

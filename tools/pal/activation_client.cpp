@@ -13,10 +13,10 @@ HRESULT ActivateOnce(const ActivationCall& call) {
     HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     if (FAILED(hr)) return hr;
     {
-        com_ptr<abi::INotificationActivationCallback> callback;
+        com_ptr<winsdk::INotificationActivationCallback> callback;
         hr = CoCreateInstance(call.clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(callback.put()));
         if (SUCCEEDED(hr)) {
-            std::vector<abi::NOTIFICATION_USER_INPUT_DATA> data;
+            std::vector<winsdk::NOTIFICATION_USER_INPUT_DATA> data;
             data.reserve(call.inputs.size());
             for (const auto& [key, value] : call.inputs) data.push_back({key.c_str(), value.c_str()});
             hr = callback->Activate(call.appUserModelId ? call.appUserModelId->c_str() : nullptr,

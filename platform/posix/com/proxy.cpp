@@ -105,12 +105,12 @@ public:
     }
 };
 
-class ActivationCallbackProxy final : public Proxy<abi::INotificationActivationCallback> {
+class ActivationCallbackProxy final : public Proxy<winsdk::INotificationActivationCallback> {
 public:
     using Proxy::Proxy;
 
     HRESULT STDMETHODCALLTYPE Activate(LPCWSTR appUserModelId, LPCWSTR invokedArgs,
-                                       const abi::NOTIFICATION_USER_INPUT_DATA* data, ULONG count) override {
+                                       const winsdk::NOTIFICATION_USER_INPUT_DATA* data, ULONG count) override {
         return CallAtBoundary([&] {
             WireWriter request;
             request.PutU64(id_);
@@ -137,7 +137,7 @@ template <class P> HRESULT Wrap(const std::shared_ptr<Channel>& channel, uint64_
 
 HRESULT MakeProxy(const std::shared_ptr<Channel>& channel, uint64_t id, REFIID iid, void** object) {
     if (iid == __uuidof(IClassFactory)) return Wrap<ClassFactoryProxy>(channel, id, object);
-    if (iid == __uuidof(abi::INotificationActivationCallback)) return Wrap<ActivationCallbackProxy>(channel, id, object);
+    if (iid == __uuidof(winsdk::INotificationActivationCallback)) return Wrap<ActivationCallbackProxy>(channel, id, object);
     return Wrap<UnknownProxy>(channel, id, object);
 }
 

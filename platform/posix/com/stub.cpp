@@ -18,7 +18,7 @@ const WCHAR* TextPointer(const std::optional<std::u16string>& text) { return tex
 
 bool IsRemotable(REFIID iid) noexcept {
     return iid == __uuidof(IUnknown) || iid == __uuidof(IClassFactory) ||
-           iid == __uuidof(abi::INotificationActivationCallback);
+           iid == __uuidof(winsdk::INotificationActivationCallback);
 }
 
 HRESULT ConnectionStub::Hold(com_ptr<IUnknown> object, REFIID iid, uint64_t& id) {
@@ -61,7 +61,7 @@ bool ConnectionStub::QueryInterface(WireReader& in, WireWriter& reply) {
     if (!in.GetU64(id) || !in.GetGuid(iid) || !in.AtEnd()) return false;
     IUnknown* held = Find(id, __uuidof(IUnknown));
     if (held == nullptr) held = Find(id, __uuidof(IClassFactory));
-    if (held == nullptr) held = Find(id, __uuidof(abi::INotificationActivationCallback));
+    if (held == nullptr) held = Find(id, __uuidof(winsdk::INotificationActivationCallback));
     if (held == nullptr) return false;
     void* object = nullptr;
     const HRESULT hr = IsRemotable(iid) ? held->QueryInterface(iid, &object) : E_NOINTERFACE;
@@ -149,15 +149,15 @@ bool ConnectionStub::Activate(WireReader& in, WireWriter& reply) {
         if (!in.GetText(text)) return false;
     }
     if (!in.AtEnd()) return false;
-    auto* callback = static_cast<abi::INotificationActivationCallback*>(
-        Find(id, __uuidof(abi::INotificationActivationCallback)));
+    auto* callback = static_cast<winsdk::INotificationActivationCallback*>(
+        Find(id, __uuidof(winsdk::INotificationActivationCallback)));
     if (callback == nullptr) return false;
 
-    std::vector<abi::NOTIFICATION_USER_INPUT_DATA> inputs(texts.size() / 2);
+    std::vector<winsdk::NOTIFICATION_USER_INPUT_DATA> inputs(texts.size() / 2);
     for (size_t i = 0; i < inputs.size(); ++i) inputs[i] = {TextPointer(texts[2 * i]), TextPointer(texts[2 * i + 1])};
     // An empty array the caller passed stays a non-null pointer, as it was.
-    static const abi::NOTIFICATION_USER_INPUT_DATA kNoInputs{};
-    const abi::NOTIFICATION_USER_INPUT_DATA* data = inputs.empty() ? &kNoInputs : inputs.data();
+    static const winsdk::NOTIFICATION_USER_INPUT_DATA kNoInputs{};
+    const winsdk::NOTIFICATION_USER_INPUT_DATA* data = inputs.empty() ? &kNoInputs : inputs.data();
     const HRESULT hr = callback->Activate(TextPointer(appUserModelId), TextPointer(invokedArgs),
                                           hasData != 0 ? data : nullptr, count);
     reply.PutU32(static_cast<uint32_t>(hr));

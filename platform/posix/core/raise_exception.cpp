@@ -1,5 +1,5 @@
 // RaiseException: the platform's structured exceptions unwind as a C++
-// exception, abi::RaisedException, which the COM boundary turns into the
+// exception, winsdk::RaisedException, which the COM boundary turns into the
 // HRESULT it carries. Only non-continuable exceptions are supported, since a
 // C++ throw cannot resume.
 #include <windows.h>
@@ -14,5 +14,5 @@ extern "C" void WINAPI RaiseException(DWORD code, DWORD flags, DWORD, const ULON
         std::fprintf(stderr, "pal: continuable exception 0x%08X is not supported\n", static_cast<unsigned>(code));
         std::abort();
     }
-    throw abi::RaisedException{code, flags};
+    throw winsdk::RaisedException{code, flags};
 }

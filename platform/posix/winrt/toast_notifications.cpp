@@ -19,42 +19,42 @@ namespace {
 // for a notifier without naming its AppUserModelID: "Element not found".
 constexpr HRESULT kNoApplicationIdentity = static_cast<HRESULT>(0x80070490);
 
-class ToastNotification final : public RuntimeObject<ToastNotification, abi::IToastNotification> {
+class ToastNotification final : public RuntimeObject<ToastNotification, winsdk::IToastNotification> {
 public:
     static constexpr std::u16string_view kRuntimeClassName = u"Windows.UI.Notifications.ToastNotification";
 
-    explicit ToastNotification(abi::IXmlDocument* content) : content_(com_ptr<abi::IXmlDocument>::copy(content)) {}
+    explicit ToastNotification(winsdk::IXmlDocument* content) : content_(com_ptr<winsdk::IXmlDocument>::copy(content)) {}
 
-    HRESULT STDMETHODCALLTYPE get_Content(abi::IXmlDocument** value) override {
+    HRESULT STDMETHODCALLTYPE get_Content(winsdk::IXmlDocument** value) override {
         if (value == nullptr) return E_POINTER;
-        *value = com_ptr<abi::IXmlDocument>(content_).detach();
+        *value = com_ptr<winsdk::IXmlDocument>(content_).detach();
         return S_OK;
     }
 
 private:
-    const com_ptr<abi::IXmlDocument> content_;
+    const com_ptr<winsdk::IXmlDocument> content_;
 };
 
 // The text to store: what the document was loaded from, or, for a document
 // the platform did not make, its serialization.
-HRESULT ToastText(abi::IToastNotification* toast, HSTRING* text) noexcept {
-    com_ptr<abi::IXmlDocument> content;
+HRESULT ToastText(winsdk::IToastNotification* toast, HSTRING* text) noexcept {
+    com_ptr<winsdk::IXmlDocument> content;
     RETURN_IF_FAILED(toast->get_Content(content.put()));
     if (!content) return E_INVALIDARG;
     com_ptr<IXmlSourceText> source;
     if (SUCCEEDED(content.query(source))) return source->GetSourceText(text);
-    com_ptr<abi::IXmlNodeSerializer> serializer;
+    com_ptr<winsdk::IXmlNodeSerializer> serializer;
     RETURN_IF_FAILED(content.query(serializer));
     return serializer->GetXml(text);
 }
 
-class ToastNotifier final : public RuntimeObject<ToastNotifier, abi::IToastNotifier> {
+class ToastNotifier final : public RuntimeObject<ToastNotifier, winsdk::IToastNotifier> {
 public:
     static constexpr std::u16string_view kRuntimeClassName = u"Windows.UI.Notifications.ToastNotifier";
 
     explicit ToastNotifier(std::u16string applicationId) : applicationId_(std::move(applicationId)) {}
 
-    HRESULT STDMETHODCALLTYPE Show(abi::IToastNotification* notification) override {
+    HRESULT STDMETHODCALLTYPE Show(winsdk::IToastNotification* notification) override {
         if (notification == nullptr) return E_INVALIDARG;
         HSTRING text = nullptr;
         RETURN_IF_FAILED(ToastText(notification, &text));
@@ -64,25 +64,25 @@ public:
         WindowsDeleteString(text);
         return stored;
     }
-    HRESULT STDMETHODCALLTYPE Hide(abi::IToastNotification*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Hide(winsdk::IToastNotification*) override { return E_NOTIMPL; }
 
 private:
     const std::u16string applicationId_;
 };
 
 class ToastNotificationManagerStatics final
-    : public RuntimeObject<ToastNotificationManagerStatics, IActivationFactory, abi::IToastNotificationManagerStatics> {
+    : public RuntimeObject<ToastNotificationManagerStatics, IActivationFactory, winsdk::IToastNotificationManagerStatics> {
 public:
     static constexpr std::u16string_view kRuntimeClassName = u"Windows.UI.Notifications.ToastNotificationManager";
 
     // A class of statics only: nothing to activate.
     HRESULT STDMETHODCALLTYPE ActivateInstance(IInspectable**) override { return E_NOTIMPL; }
 
-    HRESULT STDMETHODCALLTYPE CreateToastNotifier(abi::IToastNotifier** notifier) override {
+    HRESULT STDMETHODCALLTYPE CreateToastNotifier(winsdk::IToastNotifier** notifier) override {
         if (notifier == nullptr) return E_POINTER;
         return kNoApplicationIdentity;
     }
-    HRESULT STDMETHODCALLTYPE CreateToastNotifierWithId(HSTRING applicationId, abi::IToastNotifier** notifier) override {
+    HRESULT STDMETHODCALLTYPE CreateToastNotifierWithId(HSTRING applicationId, winsdk::IToastNotifier** notifier) override {
         if (notifier == nullptr) return E_POINTER;
         UINT32 length = 0;
         const WCHAR* units = WindowsGetStringRawBuffer(applicationId, &length);
@@ -96,15 +96,15 @@ public:
 };
 
 class ToastNotificationFactory final
-    : public RuntimeObject<ToastNotificationFactory, IActivationFactory, abi::IToastNotificationFactory> {
+    : public RuntimeObject<ToastNotificationFactory, IActivationFactory, winsdk::IToastNotificationFactory> {
 public:
     static constexpr std::u16string_view kRuntimeClassName = ToastNotification::kRuntimeClassName;
 
     // A toast needs its content: there is no default construction.
     HRESULT STDMETHODCALLTYPE ActivateInstance(IInspectable**) override { return E_NOTIMPL; }
 
-    HRESULT STDMETHODCALLTYPE CreateToastNotification(abi::IXmlDocument* content,
-                                                      abi::IToastNotification** notification) override {
+    HRESULT STDMETHODCALLTYPE CreateToastNotification(winsdk::IXmlDocument* content,
+                                                      winsdk::IToastNotification** notification) override {
         if (notification == nullptr) return E_POINTER;
         if (content == nullptr) return E_INVALIDARG;
         return ToastNotification::Create(notification, content);

@@ -19,8 +19,8 @@ namespace {
 // by the shape check rather than silently dropped.
 constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_fragment;
 
-class XmlDocument final : public RuntimeObject<XmlDocument, abi::IXmlDocument, abi::IXmlDocumentIO,
-                                               abi::IXmlNodeSerializer, IXmlSourceText> {
+class XmlDocument final : public RuntimeObject<XmlDocument, winsdk::IXmlDocument, winsdk::IXmlDocumentIO,
+                                               winsdk::IXmlNodeSerializer, IXmlSourceText> {
 public:
     static constexpr std::u16string_view kRuntimeClassName = u"Windows.Data.Xml.Dom.XmlDocument";
 
@@ -32,7 +32,7 @@ public:
     HRESULT STDMETHODCALLTYPE get_DocumentElement(IInspectable**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE CreateElement(HSTRING, IInspectable**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE CreateDocumentFragment(IInspectable**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE CreateTextNode(HSTRING data, abi::IXmlText** newTextNode) override {
+    HRESULT STDMETHODCALLTYPE CreateTextNode(HSTRING data, winsdk::IXmlText** newTextNode) override {
         if (newTextNode == nullptr) return E_POINTER;
         UINT32 length = 0;
         const WCHAR* units = WindowsGetStringRawBuffer(data, &length);
@@ -99,7 +99,7 @@ public:
 
     HRESULT STDMETHODCALLTYPE ActivateInstance(IInspectable** instance) override {
         if (instance == nullptr) return E_POINTER;
-        abi::IXmlDocument* document = nullptr;
+        winsdk::IXmlDocument* document = nullptr;
         const HRESULT hr = XmlDocument::Create(&document);
         if (SUCCEEDED(hr)) *instance = document;
         return hr;

@@ -11,13 +11,13 @@
 namespace pal::winrt {
 namespace {
 
-class XmlText final : public RuntimeObject<XmlText, abi::IXmlText, abi::IXmlNodeSerializer> {
+class XmlText final : public RuntimeObject<XmlText, winsdk::IXmlText, winsdk::IXmlNodeSerializer> {
 public:
     static constexpr std::u16string_view kRuntimeClassName = u"Windows.Data.Xml.Dom.XmlText";
 
     explicit XmlText(std::u16string text) : text_(std::move(text)) {}
 
-    HRESULT STDMETHODCALLTYPE SplitText(UINT32, abi::IXmlText**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SplitText(UINT32, winsdk::IXmlText**) override { return E_NOTIMPL; }
 
     HRESULT STDMETHODCALLTYPE GetXml(HSTRING* outerXml) override {
         try {
@@ -63,8 +63,8 @@ private:
 
 }  // namespace
 
-HRESULT CreateXmlText(std::u16string text, abi::IXmlText** node) noexcept {
-    return XmlText::Create<abi::IXmlText>(node, std::move(text));
+HRESULT CreateXmlText(std::u16string text, winsdk::IXmlText** node) noexcept {
+    return XmlText::Create<winsdk::IXmlText>(node, std::move(text));
 }
 
 }  // namespace pal::winrt

@@ -8,6 +8,6 @@
 
 namespace pal::winrt {
 
-HRESULT CreateXmlText(std::u16string text, abi::IXmlText** node) noexcept;
+HRESULT CreateXmlText(std::u16string text, winsdk::IXmlText** node) noexcept;
 
 }  // namespace pal::winrt
