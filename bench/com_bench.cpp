@@ -6,9 +6,10 @@
 #include <signal.h>
 
 #include <fstream>
+#include <optional>
 #include <string>
 
-#include "common/com_ptr.h"
+#include "bench/local_activator.h"
 #include "tests/com/test_server_registration.h"
 #include "tests/support/temporary_prefix.h"
 
@@ -27,17 +28,11 @@ private:
     TemporaryPrefix prefix_;
 };
 
-com_ptr<winsdk::INotificationActivationCallback> Create() {
-    com_ptr<winsdk::INotificationActivationCallback> callback;
-    CoCreateInstance(comtest::kTestClass, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(callback.put()));
-    return callback;
-}
-
 void WarmActivateRoundTrip(benchmark::State& state) {
-    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    const ClientApartment apartment;
     {
         BenchPrefix prefix;
-        const auto callback = Create();
+        const auto callback = CreateLocalActivator(comtest::kTestClass);
         if (!callback) state.SkipWithError("activation failed");
         const winsdk::NOTIFICATION_USER_INPUT_DATA input{u"Path", u"C:\\Users\\someone\\folder"};
         for (auto _ : state) {
@@ -45,25 +40,24 @@ void WarmActivateRoundTrip(benchmark::State& state) {
             benchmark::DoNotOptimize(callback->Activate(u"Corvane.Tessaline", u"quiet", &input, 1));
         }
     }
-    CoUninitialize();
 }
 BENCHMARK(WarmActivateRoundTrip);
 
 void ColdActivation(benchmark::State& state) {
-    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    const ClientApartment apartment;
     for (auto _ : state) {
         state.PauseTiming();
-        auto* prefix = new BenchPrefix;
+        std::optional<BenchPrefix> prefix;
+        prefix.emplace();
         state.ResumeTiming();
-        auto callback = Create();  // the server is not running until this returns
+        auto callback = CreateLocalActivator(comtest::kTestClass);  // the server is not running until this returns
         if (!callback) state.SkipWithError("activation failed");
         benchmark::DoNotOptimize(callback->Activate(u"a", u"quiet", nullptr, 0));
         state.PauseTiming();
         callback.reset();
-        delete prefix;
+        prefix.reset();
         state.ResumeTiming();
     }
-    CoUninitialize();
 }
 BENCHMARK(ColdActivation)->Unit(benchmark::kMillisecond)->Iterations(20);
 

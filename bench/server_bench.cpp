@@ -8,7 +8,7 @@
 #include <chrono>
 #include <cstdlib>
 
-#include "common/com_ptr.h"
+#include "bench/local_activator.h"
 #include "tests/e2e/server_process.h"
 #include "tests/support/temporary_prefix.h"
 
@@ -35,34 +35,27 @@ private:
 const winsdk::NOTIFICATION_USER_INPUT_DATA kInputs[] = {{u"Path", u"C:\\Users\\Ana\\R&D <archive>"},
                                                      {u"ShowAgainChoice", u"true"}};
 
-com_ptr<winsdk::INotificationActivationCallback> Create() {
-    com_ptr<winsdk::INotificationActivationCallback> callback;
-    CoCreateInstance(e2e::kActivator, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(callback.put()));
-    return callback;
-}
-
 void WarmActivateRoundTrip(benchmark::State& state) {
-    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    const ClientApartment apartment;
     {
         ServerPrefix prefix;
-        const auto callback = Create();  // held: the server stays up between iterations
+        const auto callback = CreateLocalActivator(e2e::kActivator);  // held: the server stays up between iterations
         if (!prefix.Registered() || !callback) state.SkipWithError("the server could not be started");
         for (auto _ : state) {
             if (callback->Activate(u"Corvane.Tessaline", u"RivaVavirezar.display", kInputs, 2) != S_OK)
                 state.SkipWithError("Activate failed");
         }
     }
-    CoUninitialize();
 }
 BENCHMARK(WarmActivateRoundTrip)->Unit(benchmark::kMicrosecond);
 
 void ColdActivation(benchmark::State& state) {
-    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    const ClientApartment apartment;
     {
         ServerPrefix prefix;
         if (!prefix.Registered()) state.SkipWithError("registration failed");
         for (auto _ : state) {
-            auto callback = Create();  // starts the server and waits for its class object
+            auto callback = CreateLocalActivator(e2e::kActivator);  // starts the server and waits for its class object
             if (!callback || callback->Activate(u"Corvane.Tessaline", u"RivaVavirezar.display", kInputs, 2) != S_OK)
                 state.SkipWithError("activation failed");
             state.PauseTiming();
@@ -71,7 +64,6 @@ void ColdActivation(benchmark::State& state) {
             state.ResumeTiming();
         }
     }
-    CoUninitialize();
 }
 BENCHMARK(ColdActivation)->Unit(benchmark::kMillisecond)->Iterations(30);
 
