@@ -17,6 +17,7 @@ const Verb kVerbs[] = {
     {"toast", "toast list [--aumid ID] | show ID | clear   the toasts shown, as the user sees them", &RunToast},
     {"toast", "toast press ID [--select INPUT=SELECTION]...   press a toast's button (background activation)",
      &RunToast},
+    {"toast", "toast render ID [--out FILE.png] [--scale 1|2]   a picture of a toast, as the user sees it", &RunToast},
     {"reg", "reg query|add|delete KEY [/v NAME | /ve] ... ; reg export [KEY]   (reg.exe's syntax)", RunReg},
     {nullptr, nullptr, nullptr},
 };

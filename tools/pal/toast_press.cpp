@@ -20,6 +20,7 @@
 #include "platform/posix/core/utf.h"
 #include "platform/posix/winrt/toast_store.h"
 #include "tools/pal/activation_client.h"
+#include "tools/pal/toast_xml.h"
 
 namespace pal::tool {
 namespace {
@@ -91,8 +92,7 @@ bool FindActivator(const std::string& appUserModelId, CLSID& clsid, std::string&
 bool ReadButton(const std::u16string& xml, const std::map<std::string, std::string>& chosen, ActivationCall& call,
                 std::string& reason) {
     pugi::xml_document document;
-    if (!document.load_buffer(xml.data(), xml.size() * sizeof(char16_t), pugi::parse_default,
-                              pugi::encoding_utf16_le)) {
+    if (!LoadToastXml(xml, document)) {
         reason = "the toast's XML cannot be read";
         return false;
     }
@@ -120,9 +120,7 @@ bool ReadButton(const std::u16string& xml, const std::map<std::string, std::stri
     for (const pugi::xpath_node& found : inputs) {
         const pugi::xml_node input = found.node();
         const std::string id = input.attribute("id").as_string();
-        std::string selection = input.attribute("defaultInput")
-                                    ? input.attribute("defaultInput").as_string()
-                                    : input.child("selection").attribute("id").as_string();
+        std::string selection = DefaultSelectionId(input);
         if (const auto choice = chosen.find(id); choice != chosen.end()) {
             if (!input.find_child_by_attribute("selection", "id", choice->second.c_str())) {
                 reason = "input '" + id + "' offers no selection '" + choice->second + "'";

@@ -12,13 +12,16 @@
 #include "platform/posix/core/utf.h"
 #include "platform/posix/winrt/toast_store.h"
 #include "tools/pal/toast_press.h"
+#include "tools/pal/toast_render.h"
+#include "tools/pal/toast_xml.h"
 
 namespace pal::tool {
 namespace {
 
 constexpr const char* kUsage =
     "usage: pal toast list [--aumid ID] | show ID | clear\n"
-    "       pal toast press ID [--select INPUT=SELECTION]...\n";
+    "       pal toast press ID [--select INPUT=SELECTION]...\n"
+    "       pal toast render ID [--out FILE.png] [--scale 1|2]\n";
 
 int Fail(const char* what, HRESULT hr) {
     std::fprintf(stderr, "pal toast: %s (0x%08X)\n", what, static_cast<unsigned>(hr));
@@ -28,8 +31,7 @@ int Fail(const char* what, HRESULT hr) {
 // The text content of the toast's first <text> element, on one line.
 std::string FirstText(const std::u16string& xml) {
     pugi::xml_document document;
-    if (!document.load_buffer(xml.data(), xml.size() * sizeof(char16_t), pugi::parse_default, pugi::encoding_utf16_le))
-        return {};
+    if (!LoadToastXml(xml, document)) return {};
     const pugi::xml_node text =
         document.find_node([](const pugi::xml_node& node) { return std::string_view(node.name()) == "text"; });
     std::string content;
@@ -91,6 +93,7 @@ int RunToast(const Arguments& arguments) {
         if (arguments[0] == "show") return Show(arguments);
         if (arguments[0] == "clear") return Clear(arguments);
         if (arguments[0] == "press") return RunToastPress(arguments);
+        if (arguments[0] == "render") return RunToastRender(arguments);
     }
     std::fputs(kUsage, stderr);
     return 1;

@@ -6,6 +6,7 @@ packages=(
   g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64-x86-64
   libsqlite3-dev libpugixml-dev libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
+  pkg-config libpango1.0-dev libcairo2-dev fonts-noto-core fonts-noto-cjk
 )
 missing=()
 for package in "${packages[@]}"; do

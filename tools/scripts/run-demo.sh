@@ -8,6 +8,7 @@ build=${1:-build}
 export PAL_PREFIX=$(mktemp -d)
 server="$build/bin/QuillNotification"
 pal="$build/bin/pal"
+pictures="$build/toasts"
 clsid='{6B1C2E47-93D0-4F5A-8E21-7C4D0A9B3F12}'
 aumid='Corvane.Tessaline'
 sample='C:\Users\Ana\R&D <archive>'
@@ -44,6 +45,14 @@ display() {
         --input "Path=$sample" --input "ShowAgainChoice=$1"
 }
 
+# The warning in another language (a server loads its strings in its own
+# language once, so the last one must end first); prints the new toast's id.
+display_in() {
+    servers_end
+    LANGUAGE= LC_ALL= LC_MESSAGES= LANG=$1 display "$2" >&2
+    "$pal" toast list | tail -n 1 | cut -f 1
+}
+
 echo "== platform prefix: $PAL_PREFIX"
 echo
 echo "== \$ QuillNotification -RegServerPerUser    (exit status $("$server" -RegServerPerUser; echo $?))"
@@ -66,11 +75,20 @@ echo "== \$ pal toast show $id"
 "$pal" toast show "$id"
 
 echo
-# A server loads its strings in its own language once; let this one end first.
-servers_end
 echo "== the same warning under LANG=de_DE.UTF-8, without the selection (ShowAgainChoice=false):"
-LANGUAGE= LC_ALL= LC_MESSAGES= LANG=de_DE.UTF-8 display false
-"$pal" toast show "$("$pal" toast list | tail -n 1 | cut -f 1)"
+german=$(display_in de_DE.UTF-8 false)
+"$pal" toast show "$german"
+
+echo
+echo "== and under LANG=ja_JP.UTF-8, with the selection:"
+japanese=$(display_in ja_JP.UTF-8 true)
+
+echo
+echo "== pictures of the toasts as the user sees them (pal toast render):"
+mkdir -p "$pictures"
+"$pal" toast render "$id" --scale 2 --out "$pictures/toast-en-GB.png"
+"$pal" toast render "$german" --scale 2 --out "$pictures/toast-de-DE.png"
+"$pal" toast render "$japanese" --scale 2 --out "$pictures/toast-ja-JP.png"
 
 echo
 echo "== the user presses the English toast's button with \"dismiss\" selected:"
