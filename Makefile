@@ -1,7 +1,7 @@
 # The two commands: "make run" runs the main job, "make test" builds everything
 # from scratch and runs every test (plain, under ASan+UBSan, the concurrency
 # tests under TSan) and cross-builds the Windows executable.
-.PHONY: run test deps build clean
+.PHONY: run test bench deps build clean
 
 deps:
 	@tools/scripts/install-deps.sh
@@ -12,6 +12,10 @@ build: deps
 
 run: build
 	tools/scripts/run-demo.sh build
+
+# Every benchmark, and one Markdown table of the figures against their floors.
+bench: build
+	tools/scripts/run-benchmarks.sh build
 
 test: deps
 	rm -rf build build-asan build-tsan build-windows build-fuzz

@@ -1,12 +1,16 @@
 // The real QuillNotification server between processes: a warm Activate round
 // trip (client to server, the toast built and committed to the store, and
-// back) with the server held up by a live activator, and a cold activation
+// back) with the server held up by a live activator (and the server's resident
+// memory once warm), and a cold activation
 // timed from no server running until the toast is stored.
 #include <benchmark/benchmark.h>
 #include <notification_platform.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
 
 #include "bench/local_activator.h"
 #include "tests/e2e/server_process.h"
@@ -32,6 +36,17 @@ private:
     bool registered_ = false;
 };
 
+// The resident memory of the running server after its warm calls, from /proc.
+double ServerResidentKib() {
+    const std::vector<pid_t> servers = e2e::ServerProcesses();
+    if (servers.size() != 1) return 0;
+    std::ifstream status("/proc/" + std::to_string(servers[0]) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmRSS:", 0) == 0) return std::stod(line.substr(6));
+    }
+    return 0;
+}
+
 const winsdk::NOTIFICATION_USER_INPUT_DATA kInputs[] = {{u"Path", u"C:\\Users\\Ana\\R&D <archive>"},
                                                      {u"ShowAgainChoice", u"true"}};
 
@@ -45,6 +60,7 @@ void WarmActivateRoundTrip(benchmark::State& state) {
             if (callback->Activate(u"Corvane.Tessaline", u"RivaVavirezar.display", kInputs, 2) != S_OK)
                 state.SkipWithError("Activate failed");
         }
+        state.counters["server_rss_kib"] = ServerResidentKib();
     }
 }
 BENCHMARK(WarmActivateRoundTrip)->Unit(benchmark::kMicrosecond);
