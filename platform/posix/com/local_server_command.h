@@ -8,7 +8,9 @@
 
 namespace pal::com {
 
-// HKCU's LocalServer32 default value, else the machine's.
+// HKCU's LocalServer32 default value, else the machine's, expanded when it is
+// REG_EXPAND_SZ. REGDB_E_CLASSNOTREG when neither is there; a registry failure
+// as its HRESULT.
 HRESULT RegisteredCommandLine(REFCLSID clsid, std::u16string& commandLine);
 
 }  // namespace pal::com
