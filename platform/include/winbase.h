@@ -1,6 +1,6 @@
 // Stand-in for the kernel and user parts of the Windows API that the program
 // calls: last error, locks, events, processes, modules, resources, versions,
-// text helpers and structured exceptions.
+// text helpers, the environment and structured exceptions.
 #pragma once
 
 #include <pthread.h>
@@ -169,6 +169,9 @@ int WINAPI lstrcmpiW(LPCWSTR first, LPCWSTR second);
 int WINAPI lstrlenW(LPCWSTR text);
 LPWSTR WINAPI CharNextW(LPCWSTR position);
 LPWSTR WINAPI CharUpperW(LPWSTR text);
+
+// ---- environment -------------------------------------------------------------------------
+DWORD WINAPI ExpandEnvironmentStringsW(LPCWSTR source, LPWSTR destination, DWORD size);
 
 // ---- debugging ------------------------------------------------------------------------
 BOOL WINAPI IsDebuggerPresent();

@@ -1,8 +1,9 @@
 // pal: look into the platform and act as its user. "pal VERB ..." runs a verb;
-// "pal" or "pal help" lists them.
+// "pal" or "pal help" lists them. No verb runs over a refused prefix.
 #include <cstdio>
 #include <cstring>
 
+#include "platform/posix/core/prefix.h"
 #include "tools/pal/com_activate.h"
 #include "tools/pal/toast_verbs.h"
 #include "tools/pal/reg.h"
@@ -36,6 +37,7 @@ int main(int argc, char** argv) {
     using namespace pal::tool;
     if (argc < 2 || std::strcmp(argv[1], "help") == 0 || std::strcmp(argv[1], "--help") == 0)
         return PrintUsage(argc < 2 ? stderr : stdout);
+    pal::StopIfPrefixRefused();
     for (const Verb* verb = kVerbs; verb->name != nullptr; ++verb) {
         if (std::strcmp(argv[1], verb->name) == 0) return verb->run(Arguments(argv + 2, argv + argc));
     }

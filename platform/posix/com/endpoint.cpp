@@ -35,8 +35,8 @@ std::string BaseDirectory() {
 }  // namespace
 
 HRESULT EndpointDirectory(std::string& directory) {
-    const std::string prefix = PrefixDirectory();
-    if (prefix.empty()) return HResultFromWin32(ERROR_PATH_NOT_FOUND);
+    std::string prefix;
+    RETURN_IF_WIN32_ERROR(FindPrefix(prefix));
     char canonical[PATH_MAX];
     const std::string identity = realpath(prefix.c_str(), canonical) ? canonical : prefix;
 

@@ -17,6 +17,7 @@
 #include "common/unique_any.h"
 #include "platform/posix/com/channel.h"
 #include "platform/posix/com/endpoint.h"
+#include "platform/posix/com/local_server_command.h"
 #include "platform/posix/com/proxy.h"
 #include "platform/posix/process/command_line.h"
 #include "platform/posix/process/spawn.h"
@@ -38,32 +39,6 @@ HRESULT TryRunningServer(REFCLSID clsid, REFIID iid, void** object) {
     if (!Channel::Connect(path, channel)) return CO_E_SERVER_STOPPING;
     const HRESULT hr = GetRemoteClassObject(channel, clsid, iid, object);
     return hr == RPC_E_DISCONNECTED ? CO_E_SERVER_STOPPING : hr;
-}
-
-bool ReadLocalServer(HKEY root, const std::u16string& subKey, std::u16string& commandLine) {
-    unique_hkey key;
-    if (RegOpenKeyExW(root, subKey.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return false;
-    DWORD type = 0, size = 0;
-    if (RegQueryValueExW(key.get(), nullptr, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-        (type != REG_SZ && type != REG_EXPAND_SZ))
-        return false;
-    std::u16string text(size / sizeof(WCHAR) + 1, u'\0');
-    size = static_cast<DWORD>(text.size() * sizeof(WCHAR));
-    if (RegQueryValueExW(key.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &size) !=
-        ERROR_SUCCESS)
-        return false;
-    text.resize(std::char_traits<char16_t>::length(text.c_str()));
-    commandLine = std::move(text);
-    return !commandLine.empty();
-}
-
-HRESULT RegisteredCommandLine(REFCLSID clsid, std::u16string& commandLine) {
-    WCHAR braced[39];
-    StringFromGUID2(clsid, braced, 39);
-    const std::u16string subKey = u"Software\\Classes\\CLSID\\" + std::u16string(braced) + u"\\LocalServer32";
-    if (ReadLocalServer(HKEY_CURRENT_USER, subKey, commandLine) || ReadLocalServer(HKEY_LOCAL_MACHINE, subKey, commandLine))
-        return S_OK;
-    return REGDB_E_CLASSNOTREG;
 }
 
 HRESULT StartServer(const std::u16string& commandLine, unique_handle& process) {

@@ -9,11 +9,13 @@
 
 #include "platform/posix/core/exit_status.h"
 #include "platform/posix/core/module.h"
+#include "platform/posix/core/prefix.h"
 #include "platform/posix/core/utf.h"
 
 int main(int argc, char** argv) {
     // Peers that vanish mid-write must give an error code, not end the process.
     std::signal(SIGPIPE, SIG_IGN);
+    pal::StopIfPrefixRefused();
 
     std::u16string arguments;
     for (int i = 1; i < argc; ++i) {

@@ -11,6 +11,7 @@
 #include <new>
 
 #include "platform/posix/core/prefix.h"
+#include "platform/posix/storage/sqlite_database.h"
 
 namespace pal::registry {
 namespace {
@@ -102,8 +103,8 @@ private:
 }  // namespace
 
 Connection::Connection(const std::string& file) {
-    const int opened = sqlite3_open_v2(file.c_str(), &database_,
-                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    const int opened = storage::OpenPrivateDatabase(
+        file, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, &database_);
     if (opened != SQLITE_OK) {
         const LSTATUS code = database_ != nullptr ? CodeOf(sqlite3_extended_errcode(database_)) : ERROR_OUTOFMEMORY;
         sqlite3_close(database_);
@@ -197,15 +198,20 @@ int64_t Query::Changes() const { return sqlite3_changes64(connection_.Handle());
 
 LSTATUS InTransaction(Access access, const std::function<LSTATUS(Connection&)>& body) noexcept {
     try {
-        const std::string prefix = PrefixDirectory();
-        if (prefix.empty()) return ERROR_CANTOPEN;
+        std::string prefix;
+        if (const LSTATUS found = FindPrefix(prefix); found != ERROR_SUCCESS)
+            return found == ERROR_ACCESS_DENIED ? found : static_cast<LSTATUS>(ERROR_CANTOPEN);
         Lease lease(prefix + "/registry.db");
         Connection& connection = *lease;
         connection.Execute(access == Access::Write ? "BEGIN IMMEDIATE" : "BEGIN");
         LSTATUS status = ERROR_SUCCESS;
         try {
             status = body(connection);
-            connection.Execute(status == ERROR_SUCCESS ? "COMMIT" : "ROLLBACK");
+            if (status != ERROR_SUCCESS) {
+                connection.Execute("ROLLBACK");
+            } else if (const int committed = storage::CommitOrRollBack(connection.Handle()); committed != SQLITE_OK) {
+                connection.Fail(committed);
+            }
         } catch (...) {
             sqlite3_exec(connection.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
             throw;

@@ -14,6 +14,7 @@ enum class Fault {
     CoResumeClassObjects,
     CreateEvent,
     WindowsCreateStringReference,
+    DatabaseCommit,  // a COMMIT of the registry or the toast store; the code is an SQLite result code
     Count
 };
 

@@ -15,6 +15,7 @@
 #include "common/hresult.h"
 #include "platform/posix/core/prefix.h"
 #include "platform/posix/core/utf.h"
+#include "platform/posix/storage/sqlite_database.h"
 
 namespace pal::toast_store {
 namespace {
@@ -83,7 +84,7 @@ HRESULT PrepareSchema(sqlite3* database) noexcept {
 
 HRESULT OpenDatabase(const std::string& path, Database& database) noexcept {
     sqlite3* raw = nullptr;
-    const int code = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    const int code = storage::OpenPrivateDatabase(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, &raw);
     database.reset(raw);
     if (code != SQLITE_OK) return HResultFromSqlite(code);
     sqlite3_busy_timeout(raw, kBusyTimeoutMilliseconds);
@@ -99,8 +100,8 @@ HRESULT Open(sqlite3*& database) noexcept {
     };
     thread_local Cached cached;
     try {
-        std::string path = PrefixDirectory();
-        if (path.empty()) return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+        std::string path;
+        RETURN_IF_WIN32_ERROR(FindPrefix(path));
         path += "/toasts.db";
         if (!cached.database || cached.path != path) {
             cached.database.reset();
@@ -164,7 +165,7 @@ HRESULT Append(std::u16string_view appUserModelId, std::u16string_view xml, int6
             return inserted;
         }
         const int64_t newId = sqlite3_last_insert_rowid(database);
-        RETURN_IF_FAILED(Execute(database, "COMMIT"));
+        RETURN_IF_FAILED(HResultFromSqlite(storage::CommitOrRollBack(database)));
         if (id != nullptr) *id = newId;
         return S_OK;
     } catch (const std::bad_alloc&) {
