@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "common/com_ptr.h"
-#include "tests/com/test_class.h"
+#include "tests/platform/com/test_class.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) return 2;

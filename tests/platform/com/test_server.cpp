@@ -16,8 +16,8 @@
 #include <string>
 #include <thread>
 
-#include "tests/com/static_factory.h"
-#include "tests/com/test_class.h"
+#include "tests/platform/com/static_factory.h"
+#include "tests/platform/com/test_class.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "platform/posix/testing/com_testing.h"
-#include "tests/com/test_server_registration.h"
+#include "tests/platform/com/test_server_registration.h"
 #include "tests/support/prefix_fixture.h"
 
 class LocalServerTest : public TemporaryPrefixTest {

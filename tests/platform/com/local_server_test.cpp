@@ -11,7 +11,7 @@
 #include <barrier>
 
 #include "common/com_ptr.h"
-#include "tests/com/local_server_fixture.h"
+#include "tests/platform/com/local_server_fixture.h"
 
 using winsdk::INotificationActivationCallback;
 using winsdk::NOTIFICATION_USER_INPUT_DATA;

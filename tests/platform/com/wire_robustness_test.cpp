@@ -12,7 +12,7 @@
 #include <cstring>
 
 #include "common/com_ptr.h"
-#include "tests/com/local_server_fixture.h"
+#include "tests/platform/com/local_server_fixture.h"
 
 using winsdk::INotificationActivationCallback;
 using winsdk::NOTIFICATION_USER_INPUT_DATA;
