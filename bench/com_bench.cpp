@@ -10,7 +10,7 @@
 #include <string>
 
 #include "bench/local_activator.h"
-#include "tests/com/test_server_registration.h"
+#include "tests/platform/com/test_server_registration.h"
 #include "tests/support/temporary_prefix.h"
 
 namespace {

@@ -1,14 +1,18 @@
 // Each case gets a fresh prefix with the server registered per user and
 // recorded as the activator of "Corvane.Tessaline", English strings, and no
-// server left running (or prefix left behind) when it ends.
+// server left running (or prefix left behind) when it ends. Servers that end
+// on their own must leave no endpoint directory either.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "platform/posix/testing/com_testing.h"
 #include "platform/posix/winrt/toast_store.h"
 #include "tests/e2e/server_process.h"
 #include "tests/support/prefix_fixture.h"
@@ -23,7 +27,13 @@ protected:
         ASSERT_TRUE(e2e::RegisterServerAndActivator());
     }
     void TearDown() override {
+        const bool ended = e2e::ServersEndWithin(std::chrono::seconds(5));
         e2e::KillServers();
+        const std::string endpoints = pal::testing::ComEndpointDirectory();
+        if (ended) {
+            EXPECT_EQ(endpoints, "") << "the server left its endpoint directory behind";
+        }
+        if (!endpoints.empty()) std::filesystem::remove_all(endpoints);
         TemporaryPrefixTest::TearDown();
     }
 

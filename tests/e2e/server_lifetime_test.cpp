@@ -1,6 +1,6 @@
 // The server between separate processes: started on demand by an activation,
 // the toast it shows, its end when the last client goes (released or killed),
-// and racing clients that all reach one server.
+// racing clients that all reach one server, and a second server refused.
 #include <objbase.h>
 #include <notification_platform.h>
 
@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <memory>
 #include <set>
 #include <thread>
@@ -80,6 +81,26 @@ TEST_F(ServerRoad, TheServerLivesWhileAnActivatorIsHeldAndEndsWithinASecondOfThe
     second.reset();
     EXPECT_TRUE(e2e::ServersEndWithin(1s));
     EXPECT_LT(std::chrono::steady_clock::now() - released, 1s);
+}
+
+TEST_F(ServerRoad, ASecondServerEndsWithObjectIsRegisteredWhileTheFirstServes) {
+    Apartment apartment;
+    auto held = CreateActivator();
+    ASSERT_TRUE(held);
+    const auto servers = e2e::ServerProcesses();
+    ASSERT_EQ(servers.size(), 1u);
+
+    auto second = std::async(std::launch::async, [] { return e2e::Run({e2e::kServer, "-Embedding"}); });
+    if (second.wait_for(5s) != std::future_status::ready) {
+        ADD_FAILURE() << "the second server runs on";
+        e2e::KillServers();
+    }
+    EXPECT_EQ(second.get().status, 0xFC) << "CO_E_OBJISREG's low byte";
+    EXPECT_EQ(e2e::ServerProcesses(), servers);
+    const winsdk::NOTIFICATION_USER_INPUT_DATA inputs[] = {{u"Path", u"D:\\x"}, {u"ShowAgainChoice", u"false"}};
+    EXPECT_EQ(held->Activate(u"Corvane.Tessaline", u"RivaVavirezar.display", inputs, 2), S_OK);
+    held.reset();
+    EXPECT_TRUE(e2e::ServersEndWithin(1s));
 }
 
 TEST_F(ServerRoad, AKilledClientsActivatorIsReleasedAndTheServerEnds) {

@@ -1,12 +1,15 @@
 // CoInitializeEx/CoUninitialize: a per-thread count and model, and a process
 // count of threads in the multithreaded apartment. Calls are synchronous on
 // the caller's thread in either model, so a single-threaded apartment needs no
-// message loop here.
+// message loop here. When the last thread leaves the multithreaded apartment,
+// the process stops serving other processes.
 #include "platform/posix/com/apartment.h"
 
 #include <objbase.h>
 
 #include <atomic>
+
+#include "platform/posix/com/class_table.h"
 
 namespace pal::com {
 namespace {
@@ -48,6 +51,8 @@ extern "C" HRESULT WINAPI CoInitializeEx(LPVOID reserved, DWORD coInit) {
 extern "C" void WINAPI CoUninitialize() {
     using namespace pal::com;
     if (thisThread.entered == 0) return;
-    if (--thisThread.entered == 0 && thisThread.model == COINIT_MULTITHREADED)
-        multithreadedThreads.fetch_sub(1, std::memory_order_acq_rel);
+    if (--thisThread.entered != 0 || thisThread.model != COINIT_MULTITHREADED) return;
+    // The last thread out of the multithreaded apartment ends it, and with it the
+    // serving: a server's main thread returns from here with no call in flight.
+    if (multithreadedThreads.fetch_sub(1, std::memory_order_acq_rel) == 1) EndServing();
 }

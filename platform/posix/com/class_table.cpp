@@ -1,6 +1,8 @@
 // CoRegisterClassObject and its companions. A resumed registration has a
 // listening endpoint; suspension closes it. When the server count returns to
 // zero every class is suspended for good, as Windows does on the way out.
+// Registering or resuming a class that another live process of the prefix
+// serves fails with CO_E_OBJISREG.
 #include "platform/posix/com/class_table.h"
 
 #include <mutex>
@@ -76,6 +78,16 @@ bool ServerStopping() noexcept {
     ClassTable& table = Table();
     std::lock_guard guard(table.lock);
     return table.stopping;
+}
+
+void EndServing() noexcept {
+    {
+        ClassTable& table = Table();
+        std::lock_guard guard(table.lock);
+        SuspendAll(table);
+    }
+    // Outside the table's lock: what the connections held may call back into it as it goes.
+    DrainConnections();
 }
 
 }  // namespace pal::com

@@ -20,4 +20,9 @@ HRESULT FindServedClassObject(REFCLSID clsid, com_ptr<IUnknown>& object) noexcep
 // True once the server count has returned to zero: the process is on its way out.
 bool ServerStopping() noexcept;
 
+// The multithreaded apartment is being left for good: other processes can no
+// longer reach this one's classes, and the calls in flight are waited for, so
+// nothing of the process runs on a worker once this returns.
+void EndServing() noexcept;
+
 }  // namespace pal::com

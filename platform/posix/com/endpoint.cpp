@@ -1,6 +1,7 @@
 // The endpoint directory: $XDG_RUNTIME_DIR when it is short enough, else /tmp.
 #include "platform/posix/com/endpoint.h"
 
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "common/hresult.h"
 #include "platform/posix/core/prefix.h"
@@ -34,7 +36,7 @@ std::string BaseDirectory() {
 
 }  // namespace
 
-HRESULT EndpointDirectory(std::string& directory) {
+HRESULT EndpointDirectory(std::string& directory, bool create) {
     std::string prefix;
     RETURN_IF_WIN32_ERROR(FindPrefix(prefix));
     char canonical[PATH_MAX];
@@ -45,24 +47,38 @@ HRESULT EndpointDirectory(std::string& directory) {
     std::snprintf(name, sizeof name, "/pal-com-%u-%016llx", static_cast<unsigned>(user),
                   static_cast<unsigned long long>(Fnv1a(identity, Fnv1a(std::to_string(user)))));
     std::string path = BaseDirectory() + name;
-    if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return HResultFromWin32(Win32ErrorFromErrno(errno));
+    if (create && mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return HResultFromWin32(Win32ErrorFromErrno(errno));
     // A directory someone else made, or opened to others, is not ours to trust.
     struct stat info{};
-    if (lstat(path.c_str(), &info) != 0) return HResultFromWin32(Win32ErrorFromErrno(errno));
+    if (lstat(path.c_str(), &info) != 0) return HResultFromWin32(errno == ENOENT ? ERROR_PATH_NOT_FOUND : Win32ErrorFromErrno(errno));
     if (!S_ISDIR(info.st_mode) || info.st_uid != user || (info.st_mode & 077) != 0) return E_ACCESSDENIED;
     directory = std::move(path);
     return S_OK;
 }
 
-HRESULT EndpointFile(REFCLSID clsid, const char* suffix, std::string& path) {
+HRESULT EndpointFile(REFCLSID clsid, const char* suffix, std::string& path, bool create) {
     std::string directory;
-    RETURN_IF_FAILED(EndpointDirectory(directory));
+    RETURN_IF_FAILED(EndpointDirectory(directory, create));
     char name[48];
     std::snprintf(name, sizeof name, "/%08X%04X%04X%02X%02X%02X%02X%02X%02X%02X%02X", clsid.Data1, clsid.Data2,
                   clsid.Data3, clsid.Data4[0], clsid.Data4[1], clsid.Data4[2], clsid.Data4[3], clsid.Data4[4],
                   clsid.Data4[5], clsid.Data4[6], clsid.Data4[7]);
     path = directory + name + suffix;
     return S_OK;
+}
+
+bool SomeoneListens(const std::string& path) noexcept {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path) return false;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    const int probe = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (probe < 0) return true;  // cannot tell: assume the worst
+    const int result = connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    const int error = errno;
+    close(probe);
+    // A full backlog (EAGAIN) still means a listener; refused or missing means none.
+    return result == 0 || (error != ECONNREFUSED && error != ENOENT);
 }
 
 }  // namespace pal::com

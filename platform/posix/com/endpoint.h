@@ -9,12 +9,16 @@
 
 namespace pal::com {
 
-// The endpoint directory of the current prefix, created on demand and checked
-// to belong to this user with no access for others.
-HRESULT EndpointDirectory(std::string& directory);
+// The endpoint directory of the current prefix, made when create says so, and
+// checked to belong to this user with no access for others. Without create, a
+// missing directory is ERROR_PATH_NOT_FOUND: no server of the prefix runs.
+HRESULT EndpointDirectory(std::string& directory, bool create);
 
 // "<directory>/<32 hex digits of the CLSID><suffix>".
-HRESULT EndpointFile(REFCLSID clsid, const char* suffix, std::string& path);
+HRESULT EndpointFile(REFCLSID clsid, const char* suffix, std::string& path, bool create);
+
+// True when a server listens on the socket at path (even one too busy to accept now).
+bool SomeoneListens(const std::string& path) noexcept;
 
 inline constexpr const char* kSocketSuffix = ".sock";
 inline constexpr const char* kStartLockSuffix = ".lock";

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <new>
 
+#include "platform/posix/com/server_start.h"
 #include "platform/posix/com/stub.h"
 
 namespace pal::com {
@@ -18,10 +19,10 @@ HRESULT MakeProxy(const std::shared_ptr<Channel>& channel, uint64_t id, REFIID i
 
 // A call whose reply hands out an object as iid: the request ends with that IID.
 HRESULT CallForProxy(const std::shared_ptr<Channel>& channel, Request kind, WireWriter& request, REFIID iid,
-                     void** object) {
+                     void** object, const Deadline& deadline) {
     request.PutGuid(iid);
     uint64_t id = 0;
-    const HRESULT hr = channel->CallForObject(kind, request, id);
+    const HRESULT hr = channel->CallForObject(kind, request, id, deadline);
     return SUCCEEDED(hr) ? MakeProxy(channel, id, iid, object) : hr;
 }
 
@@ -32,7 +33,8 @@ public:
     virtual ~Proxy() {
         WireWriter request;
         request.PutU64(id_);
-        channel_->CallForResult(Request::Release, request);  // a server already gone has let go anyway
+        // A server already gone has let go anyway; a hung one is not waited for past the time-out.
+        channel_->CallForResult(Request::Release, request, StartDeadline());
     }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
@@ -47,7 +49,7 @@ public:
         return CallAtBoundary([&] {
             WireWriter request;
             request.PutU64(id_);
-            return CallForProxy(channel_, Request::QueryInterface, request, iid, object);
+            return CallForProxy(channel_, Request::QueryInterface, request, iid, object, StartDeadline());
         });
     }
 
@@ -91,7 +93,7 @@ public:
         return CallAtBoundary([&] {
             WireWriter request;
             request.PutU64(id_);
-            return CallForProxy(channel_, Request::CreateInstance, request, iid, object);
+            return CallForProxy(channel_, Request::CreateInstance, request, iid, object, StartDeadline());
         });
     }
 
@@ -100,7 +102,7 @@ public:
             WireWriter request;
             request.PutU64(id_);
             request.PutU32(lock ? 1 : 0);
-            return channel_->CallForResult(Request::LockServer, request);
+            return channel_->CallForResult(Request::LockServer, request, StartDeadline());
         });
     }
 };
@@ -123,7 +125,7 @@ public:
                 request.PutText(data[i].Value);
                 if (request.Bytes().size() > kMaxPayloadBytes) break;  // refused whole below
             }
-            return channel_->CallForResult(Request::Activate, request);
+            return channel_->CallForResult(Request::Activate, request, Deadline{});
         });
     }
 };
@@ -143,11 +145,12 @@ HRESULT MakeProxy(const std::shared_ptr<Channel>& channel, uint64_t id, REFIID i
 
 }  // namespace
 
-HRESULT GetRemoteClassObject(const std::shared_ptr<Channel>& channel, REFCLSID clsid, REFIID iid, void** object) {
+HRESULT GetRemoteClassObject(const std::shared_ptr<Channel>& channel, REFCLSID clsid, REFIID iid, void** object,
+                             const Deadline& deadline) {
     if (!IsRemotable(iid)) return E_NOINTERFACE;
     WireWriter request;
     request.PutGuid(clsid);
-    return CallForProxy(channel, Request::GetClassObject, request, iid, object);
+    return CallForProxy(channel, Request::GetClassObject, request, iid, object, deadline);
 }
 
 }  // namespace pal::com

@@ -1,5 +1,7 @@
 // Client-side stand-ins for objects in a local server. Each proxy owns one
 // reference held for it by the server; its last Release gives that back.
+// Activate waits for as long as the server lives; every other call is part of
+// activating or letting go, and ends within the server start time-out.
 #pragma once
 
 #include <windows.h>
@@ -12,6 +14,7 @@
 namespace pal::com {
 
 // Asks the server behind the channel for a class object and wraps it.
-HRESULT GetRemoteClassObject(const std::shared_ptr<Channel>& channel, REFCLSID clsid, REFIID iid, void** object);
+HRESULT GetRemoteClassObject(const std::shared_ptr<Channel>& channel, REFCLSID clsid, REFIID iid, void** object,
+                             const Deadline& deadline);
 
 }  // namespace pal::com

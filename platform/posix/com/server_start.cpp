@@ -1,12 +1,15 @@
 // The registered command line is HKCU's LocalServer32 default value, else the
 // machine's. A lock file in the endpoint directory makes racing activations
 // start one server: the one holding it starts and waits, the others then find
-// the server running. A started server that ends cleanly before this client
-// reaches it served others; another is started, a few times at most.
+// the server running, or fail with it when its start failed while they
+// waited. A started server that ends cleanly before this client reaches it
+// served others; another is started, a few times at most. Every wait ends at
+// the activation's deadline, the start time-out after it began; a server
+// that has not served by then is ended with its whole process group.
 #include "platform/posix/com/server_start.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -18,6 +21,8 @@
 #include "platform/posix/com/channel.h"
 #include "platform/posix/com/endpoint.h"
 #include "platform/posix/com/local_server_command.h"
+#include "platform/posix/com/endpoint_lock.h"
+#include "platform/posix/com/file_lock.h"
 #include "platform/posix/com/proxy.h"
 #include "platform/posix/process/command_line.h"
 #include "platform/posix/process/spawn.h"
@@ -27,63 +32,128 @@ namespace {
 
 std::atomic<DWORD> serverStartTimeout{30000};
 constexpr DWORD kPollMilliseconds = 5;
+constexpr DWORD kReapMilliseconds = 1000;
 // Starts tried for one activation when each started server ends cleanly before serving it.
 constexpr int kServerStarts = 3;
 
 // CO_E_SERVER_STOPPING when no server serves the class now (none listens, or
 // the one listening is on its way out); any other result is final.
-HRESULT TryRunningServer(REFCLSID clsid, REFIID iid, void** object) {
+HRESULT TryRunningServer(REFCLSID clsid, REFIID iid, void** object, const Clock::time_point& deadline) {
     std::string path;
-    RETURN_IF_FAILED(EndpointFile(clsid, kSocketSuffix, path));
+    const HRESULT where = EndpointFile(clsid, kSocketSuffix, path, false);
+    if (where == HResultFromWin32(ERROR_PATH_NOT_FOUND)) return CO_E_SERVER_STOPPING;  // no server of the prefix runs
+    RETURN_IF_FAILED(where);
     std::shared_ptr<Channel> channel;
-    if (!Channel::Connect(path, channel)) return CO_E_SERVER_STOPPING;
-    const HRESULT hr = GetRemoteClassObject(channel, clsid, iid, object);
+    if (const HRESULT connected = Channel::Connect(path, deadline, channel); connected != S_OK) return connected;
+    const HRESULT hr = GetRemoteClassObject(channel, clsid, iid, object, deadline);
     return hr == RPC_E_DISCONNECTED ? CO_E_SERVER_STOPPING : hr;
 }
 
-HRESULT StartServer(const std::u16string& commandLine, unique_handle& process) {
+HRESULT StartServer(const std::u16string& commandLine, unique_handle& process, pid_t& group) {
     std::u16string_view rest = commandLine;
     const std::u16string program = TakeProgramName(rest);
     if (program.empty()) return CO_E_SERVER_EXEC_FAILURE;
     SpawnRequest request;
     request.program = AbsoluteFilePath(program);
     request.arguments = SplitArguments(std::u16string(rest) + u" -Embedding");
-    request.detached = true;  // it must outlive this client and hold none of its files
+    request.detached = true;  // it must outlive this client and hold none of its files; it leads a group of its own
     PROCESS_INFORMATION started{};
     RETURN_IF_WIN32_ERROR(SpawnProcess(request, started));
     CloseHandle(started.hThread);
     process.reset(started.hProcess);
+    group = static_cast<pid_t>(started.dwProcessId);
     return S_OK;
 }
 
-HRESULT StartAndConnect(REFCLSID clsid, REFIID iid, void** object) {
-    std::u16string commandLine;
-    RETURN_IF_FAILED(RegisteredCommandLine(clsid, commandLine));
+HRESULT StartAndConnect(const std::u16string& commandLine, REFCLSID clsid, REFIID iid, void** object,
+                        const Clock::time_point& deadline) {
     unique_handle process;
-    RETURN_IF_FAILED(StartServer(commandLine, process));
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::milliseconds(serverStartTimeout.load(std::memory_order_relaxed));
+    pid_t group = 0;
+    RETURN_IF_FAILED(StartServer(commandLine, process, group));
     for (;;) {
-        const HRESULT hr = TryRunningServer(clsid, iid, object);
+        const HRESULT hr = TryRunningServer(clsid, iid, object, deadline);
+        if (hr == RPC_E_TIMEOUT) break;  // it took the connection but never answered
         if (hr != CO_E_SERVER_STOPPING) return hr;
         if (WaitForSingleObject(process.get(), kPollMilliseconds) == WAIT_OBJECT_0) {
             // It may have served and ended between the two looks; a last try tells.
-            const HRESULT last = TryRunningServer(clsid, iid, object);
+            const HRESULT last = TryRunningServer(clsid, iid, object, deadline);
             if (last != CO_E_SERVER_STOPPING) return last;
             // A clean exit: other clients reached it first and their release ended it.
             DWORD code = 1;
             return GetExitCodeProcess(process.get(), &code) && code == 0 ? CO_E_SERVER_STOPPING
                                                                           : CO_E_SERVER_EXEC_FAILURE;
         }
-        if (std::chrono::steady_clock::now() >= deadline) return CO_E_SERVER_EXEC_FAILURE;
+        if (Clock::now() >= deadline) break;
     }
+    // Not yet collected, so the group id is still its own: end it and whatever it started.
+    kill(-group, SIGKILL);
+    WaitForSingleObject(process.get(), kReapMilliseconds);
+    return CO_E_SERVER_EXEC_FAILURE;
 }
 
-struct StartLock {
-    int file = -1;
+// A start's failure, shared with the clients that waited for it.
+bool StartFailure(HRESULT hr) {
+    return hr == CO_E_SERVER_EXEC_FAILURE || HRESULT_FACILITY(hr) == FACILITY_WIN32;
+}
+
+// The start lock of a class. Its file also records when the last start under
+// it failed and how, so the clients that waited meanwhile share the outcome
+// instead of starting servers of their own in turn. (The steady clock is the
+// system's monotonic clock, the same in every process.)
+class StartLock {
+public:
+    StartLock() = default;
     ~StartLock() {
-        if (file >= 0) close(file);  // closing lets the lock go
+        if (file_ >= 0) close(file_);  // closing lets the lock go
     }
+    StartLock(const StartLock&) = delete;
+    StartLock& operator=(const StartLock&) = delete;
+
+    // S_OK once held. CO_E_SERVER_EXEC_FAILURE when the deadline comes first;
+    // the failure of a start made while this client waited, when there was one.
+    HRESULT Take(REFCLSID clsid, const Clock::time_point& deadline) {
+        const auto waitingSince = Clock::now();
+        for (;;) {
+            std::string path;
+            {
+                EndpointDirectoryLock directory;
+                const HRESULT taken = directory.Take(deadline);
+                if (taken == RPC_E_TIMEOUT) return CO_E_SERVER_EXEC_FAILURE;
+                RETURN_IF_FAILED(taken);
+                RETURN_IF_FAILED(EndpointFile(clsid, kStartLockSuffix, path, true));
+                if (file_ >= 0) close(file_);
+                file_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+                if (file_ < 0) return HResultFromWin32(Win32ErrorFromErrno(errno));
+            }
+            switch (LockBefore(file_, path, deadline)) {
+            case Locked::Yes: return FailureSince(waitingSince);
+            case Locked::Removed: continue;  // tidied away before it was ours; make it again
+            case Locked::TimedOut: return CO_E_SERVER_EXEC_FAILURE;
+            case Locked::Failed: return HResultFromWin32(Win32ErrorFromErrno(errno));
+            }
+        }
+    }
+
+    void NoteFailure(HRESULT hr) noexcept {
+        const Outcome outcome{Clock::now().time_since_epoch().count(), hr, 0};
+        (void)!pwrite(file_, &outcome, sizeof outcome, 0);
+    }
+
+private:
+    struct Outcome {
+        int64_t failedAt;
+        HRESULT result;
+        int32_t unused;
+    };
+
+    HRESULT FailureSince(Clock::time_point since) const noexcept {
+        Outcome outcome{};
+        if (pread(file_, &outcome, sizeof outcome, 0) != static_cast<ssize_t>(sizeof outcome)) return S_OK;
+        const Clock::time_point failedAt{Clock::duration(outcome.failedAt)};
+        return failedAt >= since && FAILED(outcome.result) ? outcome.result : S_OK;
+    }
+
+    int file_ = -1;
 };
 
 }  // namespace
@@ -92,23 +162,31 @@ void SetServerStartTimeout(DWORD milliseconds) noexcept {
     serverStartTimeout.store(milliseconds, std::memory_order_relaxed);
 }
 
-HRESULT GetLocalServerClassObject(REFCLSID clsid, REFIID iid, void** object) {
-    HRESULT hr = TryRunningServer(clsid, iid, object);
-    if (hr != CO_E_SERVER_STOPPING) return hr;
+Clock::time_point StartDeadline() noexcept {
+    return Clock::now() + std::chrono::milliseconds(serverStartTimeout.load(std::memory_order_relaxed));
+}
 
-    std::string lockPath;
-    RETURN_IF_FAILED(EndpointFile(clsid, kStartLockSuffix, lockPath));
-    StartLock lock;
-    lock.file = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (lock.file < 0) return HResultFromWin32(Win32ErrorFromErrno(errno));
-    while (flock(lock.file, LOCK_EX) != 0) {
-        if (errno != EINTR) return HResultFromWin32(Win32ErrorFromErrno(errno));
+HRESULT GetLocalServerClassObject(REFCLSID clsid, REFIID iid, void** object) {
+    const auto deadline = StartDeadline();
+    HRESULT hr = TryRunningServer(clsid, iid, object, deadline);
+    if (hr != CO_E_SERVER_STOPPING) return hr;
+    std::u16string commandLine;
+    RETURN_IF_FAILED(RegisteredCommandLine(clsid, commandLine));
+    {
+        StartLock lock;
+        hr = lock.Take(clsid, deadline);
+        if (SUCCEEDED(hr)) {
+            // Whoever held the lock before us may have started the server already.
+            hr = TryRunningServer(clsid, iid, object, deadline);
+            for (int start = 0; start < kServerStarts && hr == CO_E_SERVER_STOPPING; ++start)
+                hr = StartAndConnect(commandLine, clsid, iid, object, deadline);
+            if (hr == CO_E_SERVER_STOPPING) hr = CO_E_SERVER_EXEC_FAILURE;
+            if (StartFailure(hr)) lock.NoteFailure(hr);
+        }
     }
-    // Whoever held the lock before us may have started the server already.
-    hr = TryRunningServer(clsid, iid, object);
-    for (int start = 0; start < kServerStarts && hr == CO_E_SERVER_STOPPING; ++start)
-        hr = StartAndConnect(clsid, iid, object);
-    return hr == CO_E_SERVER_STOPPING ? CO_E_SERVER_EXEC_FAILURE : hr;
+    // A failed start leaves nothing behind: no server will tidy the endpoint directory for it.
+    if (FAILED(hr)) TidyEndpointDirectory();
+    return hr;
 }
 
 }  // namespace pal::com

@@ -5,12 +5,18 @@
 
 #include <windows.h>
 
+#include "platform/posix/com/deadline.h"
+
 namespace pal::com {
 
 // A proxy for the class object of a local server (iid must have a proxy).
 HRESULT GetLocalServerClassObject(REFCLSID clsid, REFIID iid, void** object);
 
-// How long a started server may take to serve its class (30 s unless a test changes it).
+// How long a started server may take to serve its class (30 s unless a test
+// changes it); every call made while activating ends within it too.
 void SetServerStartTimeout(DWORD milliseconds) noexcept;
+
+// Now plus the start time-out.
+Clock::time_point StartDeadline() noexcept;
 
 }  // namespace pal::com

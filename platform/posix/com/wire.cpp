@@ -1,8 +1,5 @@
-// Encoding, bounds-checked decoding and whole-message socket I/O.
+// Encoding, bounds-checked decoding and the message header.
 #include "platform/posix/com/wire.h"
-
-#include <sys/socket.h>
-#include <sys/uio.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -19,19 +16,7 @@ struct Header {
     uint16_t kind;
     uint32_t length;
 };
-static_assert(sizeof(Header) == 12);
-
-bool ReadFully(int socket, void* data, size_t size) noexcept {
-    auto* next = static_cast<uint8_t*>(data);
-    while (size != 0) {
-        const ssize_t got = recv(socket, next, size, 0);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        next += got;
-        size -= static_cast<size_t>(got);
-    }
-    return true;
-}
+static_assert(sizeof(Header) == kHeaderBytes);
 
 }  // namespace
 
@@ -70,48 +55,18 @@ bool WireReader::GetText(std::optional<std::u16string>& text) {
     return GetBytes(text->data(), length * sizeof(WCHAR));
 }
 
-bool SendMessage(int socket, uint16_t kind, const std::vector<uint8_t>& payload) noexcept {
-    if (payload.size() > kMaxPayloadBytes) return false;
-    Header header{kWireMagic, kWireVersion, kind, static_cast<uint32_t>(payload.size())};
-    iovec parts[2] = {{&header, sizeof header}, {const_cast<uint8_t*>(payload.data()), payload.size()}};
-    msghdr message{};
-    message.msg_iov = parts;
-    message.msg_iovlen = 2;
-    size_t left = sizeof header + payload.size();
-    while (left != 0) {
-        const ssize_t sent = sendmsg(socket, &message, MSG_NOSIGNAL);
-        if (sent < 0 && errno == EINTR) continue;
-        if (sent <= 0) return false;
-        left -= static_cast<size_t>(sent);
-        // Step past what went out, across the two parts.
-        size_t done = static_cast<size_t>(sent);
-        while (done != 0 && message.msg_iovlen != 0) {
-            const size_t take = std::min(done, message.msg_iov->iov_len);
-            message.msg_iov->iov_base = static_cast<uint8_t*>(message.msg_iov->iov_base) + take;
-            message.msg_iov->iov_len -= take;
-            done -= take;
-            if (message.msg_iov->iov_len == 0) {
-                ++message.msg_iov;
-                --message.msg_iovlen;
-            }
-        }
-    }
-    return true;
+void PutHeader(uint8_t* header, uint16_t kind, uint32_t length) noexcept {
+    const Header fields{kWireMagic, kWireVersion, kind, length};
+    std::memcpy(header, &fields, sizeof fields);
 }
 
-Received ReceiveMessage(int socket, uint16_t& kind, std::vector<uint8_t>& payload) noexcept {
-    Header header{};
-    if (!ReadFully(socket, &header, sizeof header)) return Received::Closed;
-    if (header.magic != kWireMagic || header.version != kWireVersion || header.length > kMaxPayloadBytes)
-        return Received::Malformed;
-    try {
-        payload.resize(header.length);
-    } catch (const std::bad_alloc&) {
-        return Received::Closed;
-    }
-    if (!ReadFully(socket, payload.data(), payload.size())) return Received::Closed;
-    kind = header.kind;
-    return Received::Message;
+bool ParseHeader(const uint8_t* header, uint16_t& kind, uint32_t& length) noexcept {
+    Header fields{};
+    std::memcpy(&fields, header, sizeof fields);
+    if (fields.magic != kWireMagic || fields.version != kWireVersion || fields.length > kMaxPayloadBytes) return false;
+    kind = fields.kind;
+    length = fields.length;
+    return true;
 }
 
 }  // namespace pal::com

@@ -56,13 +56,12 @@ private:
     const uint8_t* end_;
 };
 
-enum class Received { Message, Closed, Malformed };
+constexpr size_t kHeaderBytes = 12;
 
-// Sends one whole message; false when the peer is gone.
-bool SendMessage(int socket, uint16_t kind, const std::vector<uint8_t>& payload) noexcept;
+// The 12-byte header of a message of kind with a payload of length bytes.
+void PutHeader(uint8_t* header, uint16_t kind, uint32_t length) noexcept;
 
-// Receives one whole message. Malformed: a wrong magic or version or a length
-// over the limit; Closed: end of stream or an error, also in mid-message.
-Received ReceiveMessage(int socket, uint16_t& kind, std::vector<uint8_t>& payload) noexcept;
+// Reads a header; false when its magic, version or length is not ours.
+bool ParseHeader(const uint8_t* header, uint16_t& kind, uint32_t& length) noexcept;
 
 }  // namespace pal::com

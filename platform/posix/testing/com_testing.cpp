@@ -3,14 +3,22 @@
 
 #include "platform/posix/com/endpoint.h"
 #include "platform/posix/com/server_start.h"
+#include "platform/posix/com/service.h"
 
 namespace pal::testing {
 
 void SetServerStartTimeout(DWORD milliseconds) noexcept { pal::com::SetServerStartTimeout(milliseconds); }
 
+void SetMessageDeadline(DWORD milliseconds) noexcept { pal::com::SetMessageDeadline(milliseconds); }
+
 std::string ComEndpointPath(REFCLSID clsid) {
     std::string path;
-    return SUCCEEDED(pal::com::EndpointFile(clsid, pal::com::kSocketSuffix, path)) ? path : std::string();
+    return SUCCEEDED(pal::com::EndpointFile(clsid, pal::com::kSocketSuffix, path, false)) ? path : std::string();
+}
+
+std::string ComEndpointDirectory() {
+    std::string directory;
+    return SUCCEEDED(pal::com::EndpointDirectory(directory, false)) ? directory : std::string();
 }
 
 }  // namespace pal::testing

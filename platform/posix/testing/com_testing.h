@@ -11,6 +11,12 @@ namespace pal::testing {
 // The longest wait for a started local server to serve its class (30 s by default).
 void SetServerStartTimeout(DWORD milliseconds) noexcept;
 
+// The longest time this process's servers give one message, in or out (10 s by default).
+void SetMessageDeadline(DWORD milliseconds) noexcept;
+
+// The endpoint directory of the current prefix; empty when there is none now.
+std::string ComEndpointDirectory();
+
 // The Unix socket path of the class in the current prefix.
 std::string ComEndpointPath(REFCLSID clsid);
 

@@ -1,6 +1,8 @@
 // A fresh prefix per case with the test server registered (or not) under
 // HKCU's LocalServer32, and helpers to read what the server recorded and to
-// see it end. Servers still running at the end of a case are killed.
+// see it end. Every case ends by waiting for its servers to end on their own
+// and checking that they left no endpoint directory behind; servers still
+// running by then are killed, and what they left is removed.
 #pragma once
 
 #include <objbase.h>
@@ -9,13 +11,14 @@
 #include <signal.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/posix/testing/com_testing.h"
-#include "tests/com/test_server_registration.h"
+#include "tests/platform/com/test_server_registration.h"
 #include "tests/support/prefix_fixture.h"
 
 class LocalServerTest : public TemporaryPrefixTest {
@@ -27,12 +30,25 @@ protected:
     }
 
     void TearDown() override {
-        for (const std::string& pid : Lines("starts")) kill(std::stoi(pid), SIGKILL);
+        bool killed = false;
+        for (const std::string& pid : Lines("starts")) {
+            if (WaitForEnd(std::stoi(pid), std::chrono::seconds(5))) continue;
+            kill(std::stoi(pid), SIGKILL);
+            killed = true;
+        }
+        const std::string endpoints = pal::testing::ComEndpointDirectory();
+        if (!killed && expectTidyEnd_) {
+            EXPECT_EQ(endpoints, "") << "the servers left their endpoint directory behind";
+        }
+        if (!endpoints.empty()) std::filesystem::remove_all(endpoints);
         CoUninitialize();
         TemporaryPrefixTest::TearDown();
     }
 
     static std::string ProgramPath(const char* name) { return comtest::ProgramPath(name); }
+
+    // Set by cases that kill a process of their own, which leaves its files behind.
+    bool expectTidyEnd_ = true;
 
     static void RegisterServer(const std::string& arguments = "", const char* program = "com_test_server") {
         ASSERT_EQ(comtest::RegisterTestServer(arguments, program), ERROR_SUCCESS);

@@ -11,7 +11,7 @@
 #include <barrier>
 
 #include "common/com_ptr.h"
-#include "tests/com/local_server_fixture.h"
+#include "tests/platform/com/local_server_fixture.h"
 
 using winsdk::INotificationActivationCallback;
 using winsdk::NOTIFICATION_USER_INPUT_DATA;
@@ -145,6 +145,37 @@ TEST_F(LocalServerTest, ServerEndsWithItsLastReferenceAndTheNextActivationStarts
     ASSERT_EQ(hr, S_OK);
     EXPECT_EQ(callback->Activate(u"a", u"b", nullptr, 0), S_OK);
     EXPECT_EQ(Lines("starts").size(), 2u);
+}
+
+TEST_F(LocalServerTest, ASecondServerIsRefusedWhileTheFirstServesAndReplacesADeadOnesSocket) {
+    RegisterServer();
+    HRESULT hr;
+    auto callback = CreateCallback(hr);
+    ASSERT_EQ(hr, S_OK);
+    const int first = ServerPid();
+
+    const std::string program = ProgramPath("com_test_server");
+    char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>("-Embedding"), nullptr};
+    pid_t second;
+    ASSERT_EQ(posix_spawn(&second, program.c_str(), nullptr, nullptr, argv, environ), 0);
+    const auto spawned = std::chrono::steady_clock::now();
+    int status = 0;
+    while (waitpid(second, &status, WNOHANG) == 0 && std::chrono::steady_clock::now() - spawned < 5s)
+        std::this_thread::sleep_for(5ms);
+    if (!WIFEXITED(status)) kill(second, SIGKILL);
+    ASSERT_TRUE(WIFEXITED(status)) << "the second server runs on";
+    EXPECT_EQ(WEXITSTATUS(status), 0xFC) << "CO_E_OBJISREG's low byte";
+    EXPECT_EQ(callback->Activate(u"a", u"quiet", nullptr, 0), S_OK);
+    const auto other = CreateCallback(hr);
+    EXPECT_EQ(hr, S_OK);
+    EXPECT_EQ(Lines("starts").size(), 2u) << "the first server still answers new clients";
+
+    // A server killed outright leaves its socket; the next one takes its place.
+    kill(first, SIGKILL);
+    ASSERT_TRUE(WaitForEnd(first, 2s));
+    callback = CreateCallback(hr);
+    EXPECT_EQ(hr, S_OK);
+    EXPECT_EQ(Lines("starts").size(), 3u);
 }
 
 TEST_F(LocalServerTest, PrefixesHaveServersOfTheirOwn) {

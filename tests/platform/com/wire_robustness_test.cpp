@@ -4,65 +4,14 @@
 #include <notification_platform.h>
 
 #include <sys/fsuid.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstring>
 
 #include "common/com_ptr.h"
-#include "tests/com/local_server_fixture.h"
+#include "tests/platform/com/local_server_fixture.h"
+#include "tests/platform/com/raw_peer.h"
 
 using winsdk::INotificationActivationCallback;
 using winsdk::NOTIFICATION_USER_INPUT_DATA;
-
-namespace {
-
-int ConnectTo(const std::string& path) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-    const int connected = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (connect(connected, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        close(connected);
-        return -1;
-    }
-    return connected;
-}
-
-// True when the server closed the connection instead of answering.
-bool ClosedByServer(int connected) {
-    const timeval limit{5, 0};
-    setsockopt(connected, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-    char reply[64];
-    ssize_t got;
-    while ((got = recv(connected, reply, sizeof reply, 0)) > 0) {
-    }
-    return got == 0 || (got < 0 && errno == ECONNRESET);
-}
-
-std::vector<uint8_t> Header(uint16_t version, uint16_t kind, uint32_t length) {
-    std::vector<uint8_t> bytes(12);
-    const uint32_t magic = 0x4D4F4351;
-    std::memcpy(bytes.data(), &magic, 4);
-    std::memcpy(bytes.data() + 4, &version, 2);
-    std::memcpy(bytes.data() + 6, &kind, 2);
-    std::memcpy(bytes.data() + 8, &length, 4);
-    return bytes;
-}
-
-// A well-formed request for the test class's class object.
-std::vector<uint8_t> GetClassObjectRequest() {
-    auto bytes = Header(1, 1, 32);
-    const auto* clsid = reinterpret_cast<const uint8_t*>(&comtest::kTestClass);
-    const auto* iid = reinterpret_cast<const uint8_t*>(&__uuidof(IClassFactory));
-    bytes.insert(bytes.end(), clsid, clsid + 16);
-    bytes.insert(bytes.end(), iid, iid + 16);
-    return bytes;
-}
-
-}  // namespace
 
 class WireRobustnessTest : public LocalServerTest {
 protected:
@@ -79,11 +28,11 @@ protected:
     }
 
     void ExpectOnlyThatConnectionClosed(const std::vector<uint8_t>& bytes, bool endWriting) {
-        const int peer = ConnectTo(endpoint_);
+        const int peer = comtest::ConnectTo(endpoint_);
         ASSERT_GE(peer, 0);
         ASSERT_EQ(send(peer, bytes.data(), bytes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(bytes.size()));
         if (endWriting) shutdown(peer, SHUT_WR);
-        EXPECT_TRUE(ClosedByServer(peer));
+        EXPECT_TRUE(comtest::ClosedByServer(peer));
         close(peer);
         EXPECT_EQ(client_->Activate(u"a", u"still served", nullptr, 0), S_OK);
         EXPECT_FALSE(ProcessEnded(ServerPid()));
@@ -97,24 +46,24 @@ TEST_F(WireRobustnessTest, BadMessagesCloseOnlyTheirConnection) {
     const std::vector<uint8_t> garbage(64, 0xA5);
     ExpectOnlyThatConnectionClosed(garbage, false);
 
-    auto truncated = Header(1, 1, 32);
+    auto truncated = comtest::Header(1, 1, 32);
     truncated.resize(12 + 10);
     ExpectOnlyThatConnectionClosed(truncated, true);
 
-    auto oversized = Header(1, 6, 2u << 20);
+    auto oversized = comtest::Header(1, 6, 2u << 20);
     oversized.resize(oversized.size() + 4096, 0);
     ExpectOnlyThatConnectionClosed(oversized, false);
 
-    auto wrongVersion = GetClassObjectRequest();
+    auto wrongVersion = comtest::GetClassObjectRequest();
     wrongVersion[4] = 2;
     ExpectOnlyThatConnectionClosed(wrongVersion, false);
 
-    auto trailing = GetClassObjectRequest();
+    auto trailing = comtest::GetClassObjectRequest();
     trailing[8] += 1;
     trailing.push_back(0);
     ExpectOnlyThatConnectionClosed(trailing, false);
 
-    auto unknownObject = Header(1, 6, 8 + 4 + 4 + 4 + 4);  // Activate on an object never handed out
+    auto unknownObject = comtest::Header(1, 6, 8 + 4 + 4 + 4 + 4);  // Activate on an object never handed out
     unknownObject.resize(unknownObject.size() + 24, 0);
     ExpectOnlyThatConnectionClosed(unknownObject, false);
 }
@@ -133,17 +82,17 @@ TEST_F(WireRobustnessTest, LargeCallsPassUpToTheLimitAndBeyondItAreRefused) {
 
 TEST_F(WireRobustnessTest, PeersOfAnotherUserAreRefused) {
     if (geteuid() != 0) GTEST_SKIP() << "needs root to take on a second user id";
-    const auto request = GetClassObjectRequest();
+    const auto request = comtest::GetClassObjectRequest();
     const pid_t child = fork();
     if (child == 0) {
         // Reach the socket with root's file access, but connect as user 65534:
         // the peer credentials the server sees are the effective ones.
         if (setresuid(65534, 65534, 0) != 0) _exit(10);
         setfsuid(0);
-        const int peer = ConnectTo(endpoint_);
+        const int peer = comtest::ConnectTo(endpoint_);
         if (peer < 0) _exit(11);
         send(peer, request.data(), request.size(), MSG_NOSIGNAL);
-        _exit(ClosedByServer(peer) ? 0 : 12);
+        _exit(comtest::ClosedByServer(peer) ? 0 : 12);
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
@@ -153,12 +102,12 @@ TEST_F(WireRobustnessTest, PeersOfAnotherUserAreRefused) {
     const pid_t plain = fork();
     if (plain == 0) {
         if (setuid(65534) != 0) _exit(10);
-        _exit(ConnectTo(endpoint_) < 0 ? 0 : 13);  // the directory lets nobody else in
+        _exit(comtest::ConnectTo(endpoint_) < 0 ? 0 : 13);  // the directory lets nobody else in
     }
     ASSERT_EQ(waitpid(plain, &status, 0), plain);
     EXPECT_EQ(WEXITSTATUS(status), 0);
 
-    const int same = ConnectTo(endpoint_);  // and the same request from this user is served
+    const int same = comtest::ConnectTo(endpoint_);  // and the same request from this user is served
     ASSERT_GE(same, 0);
     send(same, request.data(), request.size(), MSG_NOSIGNAL);
     char reply[12];

@@ -11,8 +11,8 @@
 #include "common/com_ptr.h"
 #include "platform/posix/testing/com_testing.h"
 #include "platform/posix/testing/fault_injection.h"
-#include "tests/com/static_factory.h"
-#include "tests/com/test_class.h"
+#include "tests/platform/com/static_factory.h"
+#include "tests/platform/com/test_class.h"
 #include "tests/support/prefix_fixture.h"
 
 using winsdk::INotificationActivationCallback;

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "common/unique_any.h"
-#include "tests/com/test_class.h"
+#include "tests/platform/com/test_class.h"
 
 namespace comtest {
 

@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "tests/com/local_server_fixture.h"
+#include "tests/platform/com/local_server_fixture.h"
 
 namespace {
 

@@ -1,9 +1,13 @@
 // A local server for the COM runtime's tests, started by activation with
 // "-Embedding". It serves one class whose Activate appends the call to
-// $PAL_PREFIX/calls (unless its arguments are "quiet"), notes each start in
-// $PAL_PREFIX/starts, and ends when its server count returns to zero (noted in
-// $PAL_PREFIX/releases).
-// "exit-now" and "never-register" misbehave on purpose.
+// $PAL_PREFIX/calls (unless its arguments are "quiet"; "sleep" makes it take a
+// second), notes each start in $PAL_PREFIX/starts, and ends when its server
+// count returns to zero (noted in $PAL_PREFIX/releases). Its objects read a
+// static string, so a call still running after main returns reads a
+// destroyed one (which the sanitizers report). COMTEST_MESSAGE_DEADLINE_MS
+// shortens the runtime's message deadline.
+// "exit-now", "never-register" and "never-serve" (it and a child of its
+// own wait for ever) misbehave on purpose.
 #include <windows.h>
 #include <objbase.h>
 #include <notification_platform.h>
@@ -16,15 +20,17 @@
 #include <string>
 #include <thread>
 
-#include "tests/com/static_factory.h"
-#include "tests/com/test_class.h"
+#include "platform/posix/testing/com_testing.h"
+#include "tests/platform/com/static_factory.h"
+#include "tests/platform/com/test_class.h"
 
 namespace {
 
 HANDLE releaseEvent = nullptr;
+const std::string prefixDirectory = std::getenv("PAL_PREFIX") != nullptr ? std::getenv("PAL_PREFIX") : "";
 
 void AppendToPrefixFile(const char* name, const std::string& line) {
-    const std::string path = std::string(std::getenv("PAL_PREFIX")) + "/" + name;
+    const std::string path = prefixDirectory + "/" + name;
     if (std::FILE* file = std::fopen(path.c_str(), "a")) {
         std::fprintf(file, "%s\n", line.c_str());
         std::fclose(file);
@@ -39,7 +45,7 @@ void ReleaseServer() {
 
 class Callback final : public winsdk::INotificationActivationCallback {
 public:
-    Callback() { CoAddRefServerProcess(); }
+    Callback() : callsPath_(prefixDirectory + "/calls") { CoAddRefServerProcess(); }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
         *object = nullptr;
@@ -61,12 +67,15 @@ public:
     HRESULT STDMETHODCALLTYPE Activate(LPCWSTR appUserModelId, LPCWSTR invokedArgs,
                                        const winsdk::NOTIFICATION_USER_INPUT_DATA* data, ULONG count) override {
         const std::u16string_view args = invokedArgs != nullptr ? invokedArgs : u"";
+        if (callsPath_ != prefixDirectory + "/calls") return E_UNEXPECTED;
+        if (args == u"sleep") std::this_thread::sleep_for(std::chrono::seconds(1));
         if (args != u"quiet") AppendToPrefixFile("calls", comtest::EncodeCall(appUserModelId, invokedArgs, data, count));
         return invokedArgs != nullptr && std::u16string_view(invokedArgs) == u"fail" ? E_ABORT : S_OK;
     }
 
 private:
     ~Callback() = default;
+    const std::string callsPath_;
     std::atomic<ULONG> references_{1};
 };
 
@@ -86,7 +95,13 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR commandLine, int) {
         std::this_thread::sleep_for(std::chrono::seconds(3));
         return 0;
     }
+    if (arguments.find(u"never-serve") != std::u16string_view::npos) {
+        if (fork() == 0) AppendToPrefixFile("starts", std::to_string(getpid()));
+        for (;;) pause();
+    }
     if (arguments.find(u"-Embedding") == std::u16string_view::npos) return 2;
+    if (const char* deadline = std::getenv("COMTEST_MESSAGE_DEADLINE_MS"))
+        pal::testing::SetMessageDeadline(static_cast<DWORD>(std::atoi(deadline)));
 
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     releaseEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);

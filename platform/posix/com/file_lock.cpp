@@ -1,0 +1,34 @@
+// flock has no time-out of its own: the lock is tried, and between tries the
+// wait grows from one millisecond to twenty, so a long wait costs no CPU and
+// a short one little delay.
+#include "platform/posix/com/file_lock.h"
+
+#include <sys/file.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <thread>
+
+namespace pal::com {
+
+bool StillAtPath(int file, const std::string& path) noexcept {
+    struct stat opened{}, named{};
+    return fstat(file, &opened) == 0 && stat(path.c_str(), &named) == 0 && opened.st_dev == named.st_dev &&
+           opened.st_ino == named.st_ino;
+}
+
+Locked LockBefore(int file, const std::string& path, const Clock::time_point& deadline) noexcept {
+    auto pause = std::chrono::milliseconds(1);
+    while (flock(file, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EINTR) continue;
+        if (errno != EWOULDBLOCK) return Locked::Failed;
+        const auto now = Clock::now();
+        if (now >= deadline) return Locked::TimedOut;
+        std::this_thread::sleep_for(std::min<Clock::duration>(pause, deadline - now));
+        pause = std::min(pause * 2, std::chrono::milliseconds(20));
+    }
+    return StillAtPath(file, path) ? Locked::Yes : Locked::Removed;
+}
+
+}  // namespace pal::com

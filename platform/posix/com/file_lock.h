@@ -1,0 +1,21 @@
+// Whole-file locks (flock) taken with a deadline, on files that others may
+// remove: a lock counts only while its file is still the one at its path, so
+// whoever removes a lock file does it holding the lock.
+#pragma once
+
+#include <string>
+
+#include "platform/posix/com/deadline.h"
+
+namespace pal::com {
+
+enum class Locked { Yes, TimedOut, Removed, Failed };
+
+// Locks the open file exclusively before the deadline. Removed: the lock was
+// got but the file is no longer at path (the caller opens it again).
+Locked LockBefore(int file, const std::string& path, const Clock::time_point& deadline) noexcept;
+
+// True when file is still the file at path.
+bool StillAtPath(int file, const std::string& path) noexcept;
+
+}  // namespace pal::com
