@@ -1,11 +1,7 @@
-// The registered command line is HKCU's LocalServer32 default value, else the
-// machine's. A lock file in the endpoint directory makes racing activations
-// start one server: the one holding it starts and waits, the others then find
-// the server running, or fail with it when its start failed while they
-// waited. A started server that ends cleanly before this client reaches it
-// served others; another is started, a few times at most. Every wait ends at
-// the activation's deadline, the start time-out after it began; a server
-// that has not served by then is ended with its whole process group.
+// A lock file in the endpoint directory makes racing activations start one
+// server (the registered LocalServer32, HKCU's else the machine's); a server
+// that ends cleanly before this client reaches it served others, and another
+// is started. Every wait ends at the activation's deadline (the start time-out).
 #include "platform/posix/com/server_start.h"
 
 #include <fcntl.h>

@@ -1,9 +1,7 @@
-// epoll watches the listeners and the connections; the I/O thread reads each
-// message as its bytes come (non-blocking, so a peer that stalls holds up no
-// one) and hands workers only complete requests. A worker runs the call and
-// sends the reply; what the peer does not take at once the I/O thread sends
-// as it can. A connection is in the hands of one thread at a time: the I/O
-// thread while reading or writing, a worker while its call runs.
+// The I/O thread reads each message as its bytes come (so a peer that stalls
+// holds up no one) and hands workers only complete requests; a worker runs the
+// call and sends what the peer takes at once, the I/O thread the rest. A
+// connection is in one thread's hands at a time (its Turn).
 #include "platform/posix/com/service.h"
 
 #include <fcntl.h>
