@@ -3,6 +3,7 @@
 // zero every class is suspended for good, as Windows does on the way out.
 // Registering or resuming a class that another live process of the prefix
 // serves fails with CO_E_OBJISREG.
+#include "platform/posix/com/starter_readiness.h"
 #include "platform/posix/com/class_table.h"
 
 #include <mutex>
@@ -110,6 +111,7 @@ extern "C" HRESULT WINAPI CoRegisterClassObject(REFCLSID clsid, LPUNKNOWN object
     try {
         if (listening) RETURN_IF_FAILED(pal::com::StartListening(clsid));
         table.registrations.push_back({table.nextCookie, clsid, com_ptr<IUnknown>::copy(object), listening});
+        if (listening) pal::com::TellStarterServing();
     } catch (const std::bad_alloc&) {
         if (listening) pal::com::StopListening(clsid);
         return E_OUTOFMEMORY;
@@ -142,6 +144,7 @@ extern "C" HRESULT WINAPI CoResumeClassObjects() {
         RETURN_IF_FAILED(pal::com::StartListening(registration.clsid));
         registration.listening = true;
     }
+    pal::com::TellStarterServing();
     return S_OK;
 }
 

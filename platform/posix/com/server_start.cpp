@@ -20,6 +20,7 @@
 #include "platform/posix/com/endpoint_lock.h"
 #include "platform/posix/com/file_lock.h"
 #include "platform/posix/com/proxy.h"
+#include "platform/posix/com/starter_readiness.h"
 #include "platform/posix/process/command_line.h"
 #include "platform/posix/process/spawn.h"
 
@@ -27,7 +28,6 @@ namespace pal::com {
 namespace {
 
 std::atomic<DWORD> serverStartTimeout{30000};
-constexpr DWORD kPollMilliseconds = 5;
 constexpr DWORD kReapMilliseconds = 1000;
 // Starts tried for one activation when each started server ends cleanly before serving it.
 constexpr int kServerStarts = 3;
@@ -45,16 +45,22 @@ HRESULT TryRunningServer(REFCLSID clsid, REFIID iid, void** object, const Clock:
     return hr == RPC_E_DISCONNECTED ? CO_E_SERVER_STOPPING : hr;
 }
 
-HRESULT StartServer(const std::u16string& commandLine, unique_handle& process, pid_t& group) {
+HRESULT StartServer(const std::u16string& commandLine, StarterReadiness& readiness, unique_handle& process,
+                    pid_t& group) {
     std::u16string_view rest = commandLine;
     const std::u16string program = TakeProgramName(rest);
     if (program.empty()) return CO_E_SERVER_EXEC_FAILURE;
+    RETURN_IF_FAILED(readiness.Create());
     SpawnRequest request;
     request.program = AbsoluteFilePath(program);
     request.arguments = SplitArguments(std::u16string(rest) + u" -Embedding");
     request.detached = true;  // it must outlive this client and hold none of its files; it leads a group of its own
+    const std::vector<std::string> environment = readiness.ServerEnvironment();
+    request.environment = &environment;
+    request.keptDescriptor = readiness.ServerEnd();
     PROCESS_INFORMATION started{};
     RETURN_IF_WIN32_ERROR(SpawnProcess(request, started));
+    readiness.ServerStarted();
     CloseHandle(started.hThread);
     process.reset(started.hProcess);
     group = static_cast<pid_t>(started.dwProcessId);
@@ -63,23 +69,28 @@ HRESULT StartServer(const std::u16string& commandLine, unique_handle& process, p
 
 HRESULT StartAndConnect(const std::u16string& commandLine, REFCLSID clsid, REFIID iid, void** object,
                         const Clock::time_point& deadline) {
+    StarterReadiness readiness;
     unique_handle process;
     pid_t group = 0;
-    RETURN_IF_FAILED(StartServer(commandLine, process, group));
-    for (;;) {
-        const HRESULT hr = TryRunningServer(clsid, iid, object, deadline);
-        if (hr == RPC_E_TIMEOUT) break;  // it took the connection but never answered
-        if (hr != CO_E_SERVER_STOPPING) return hr;
-        if (WaitForSingleObject(process.get(), kPollMilliseconds) == WAIT_OBJECT_0) {
-            // It may have served and ended between the two looks; a last try tells.
-            const HRESULT last = TryRunningServer(clsid, iid, object, deadline);
-            if (last != CO_E_SERVER_STOPPING) return last;
-            // A clean exit: other clients reached it first and their release ended it.
-            DWORD code = 1;
-            return GetExitCodeProcess(process.get(), &code) && code == 0 ? CO_E_SERVER_STOPPING
-                                                                          : CO_E_SERVER_EXEC_FAILURE;
+    RETURN_IF_FAILED(StartServer(commandLine, readiness, process, group));
+    for (StarterReadiness::Event event = readiness.Wait(process.get(), deadline);;
+         event = readiness.Wait(process.get(), deadline)) {
+        if (event == StarterReadiness::Event::TimedOut) break;
+        if (event == StarterReadiness::Event::Serving) {
+            const HRESULT hr = TryRunningServer(clsid, iid, object, deadline);
+            if (hr == RPC_E_TIMEOUT) break;  // it took the connection but never answered
+            if (hr != CO_E_SERVER_STOPPING) return hr;
+            continue;  // it serves other classes first, or is already stopping
         }
-        if (Clock::now() >= deadline) break;
+        // It ended. It may have served and ended between the two looks; a last try tells.
+        const HRESULT last = TryRunningServer(clsid, iid, object, deadline);
+        if (last != CO_E_SERVER_STOPPING) return last;
+        // A clean exit: other clients reached it first and their release ended it.
+        DWORD code = 1;
+        return WaitForSingleObject(process.get(), kReapMilliseconds) == WAIT_OBJECT_0 &&
+                       GetExitCodeProcess(process.get(), &code) && code == 0
+                   ? CO_E_SERVER_STOPPING
+                   : CO_E_SERVER_EXEC_FAILURE;
     }
     // Not yet collected, so the group id is still its own: end it and whatever it started.
     kill(-group, SIGKILL);

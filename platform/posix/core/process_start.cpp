@@ -11,11 +11,13 @@
 #include "platform/posix/core/module.h"
 #include "platform/posix/core/prefix.h"
 #include "platform/posix/core/utf.h"
+#include "platform/posix/com/starter_readiness.h"
 
 int main(int argc, char** argv) {
     // Peers that vanish mid-write must give an error code, not end the process.
     std::signal(SIGPIPE, SIG_IGN);
     pal::StopIfPrefixRefused();
+    pal::com::AdoptStarterReadiness();
 
     std::u16string arguments;
     for (int i = 1; i < argc; ++i) {

@@ -71,6 +71,7 @@ public:
     }
 
     DWORD Id() const noexcept { return static_cast<DWORD>(pid_); }
+    int Descriptor() const noexcept { return pidfd_; }
 
 private:
     // Collects the exit status once the child has ended; true when it has.
@@ -126,6 +127,7 @@ std::vector<char*> PointersOf(const std::vector<std::string>& texts) {
     }
     // Every other descriptor closes at exec; the error pipe stays usable until then.
     syscall(SYS_close_range, 3u, ~0u, 4u /* CLOSE_RANGE_CLOEXEC */);
+    if (request.keptDescriptor >= 0) fcntl(request.keptDescriptor, F_SETFD, 0);
     if (!request.currentDirectory.empty() && chdir(request.currentDirectory.c_str()) != 0) {
         const int error = errno;
         (void)!write(errorPipe, &error, sizeof error);
@@ -220,6 +222,11 @@ extern "C" BOOL WINAPI GetExitCodeProcess(HANDLE process, LPDWORD exitCode) {
     }
     *exitCode = object->ExitCode();
     return TRUE;
+}
+
+int pal::ProcessDescriptor(HANDLE process) noexcept {
+    const auto object = LookupHandleAs<ProcessObject>(process);
+    return object ? object->Descriptor() : -1;
 }
 
 extern "C" DWORD WINAPI GetCurrentProcessId() { return static_cast<DWORD>(getpid()); }

@@ -17,11 +17,15 @@ struct SpawnRequest {
     const std::vector<std::string>* environment = nullptr;  // null: the parent's
     std::string currentDirectory;         // empty: the parent's
     bool detached = false;                // own session, standard streams on /dev/null
+    int keptDescriptor = -1;              // one more descriptor the program keeps, at its number
 };
 
 // Starts the program. On success fills the process and thread handles and ids
 // and returns ERROR_SUCCESS; otherwise returns the Win32 error.
 DWORD SpawnProcess(const SpawnRequest& request, PROCESS_INFORMATION& started);
+
+// A descriptor of a started process that polls readable once it has ended; -1 for another handle.
+int ProcessDescriptor(HANDLE process) noexcept;
 
 // Windows' path spelling to ours: '\' separates path elements too; relative
 // paths are taken from the current directory.

@@ -100,31 +100,35 @@ private:
     bool clean_ = false;
 };
 
-}  // namespace
-
-Connection::Connection(const std::string& file) {
+// The database file opened, or StoreError with the registry's code.
+sqlite3* OpenStore(const std::string& file) {
+    sqlite3* database = nullptr;
     const int opened = storage::OpenPrivateDatabase(
-        file, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, &database_);
+        file, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, &database);
     if (opened != SQLITE_OK) {
-        const LSTATUS code = database_ != nullptr ? CodeOf(sqlite3_extended_errcode(database_)) : ERROR_OUTOFMEMORY;
-        sqlite3_close(database_);
+        const LSTATUS code = database != nullptr ? CodeOf(sqlite3_extended_errcode(database)) : ERROR_OUTOFMEMORY;
+        sqlite3_close(database);
         throw StoreError{code == ERROR_REGISTRY_IO_FAILED ? static_cast<LSTATUS>(ERROR_CANTOPEN) : code};
     }
+    return database;
+}
+
+}  // namespace
+
+Connection::Connection(const std::string& file) : database_(OpenStore(file)), statements_(database_) {
     try {
         sqlite3_busy_timeout(database_, kBusyTimeoutMilliseconds);
-        Execute("PRAGMA journal_mode=WAL");
         Execute("PRAGMA synchronous=FULL");
-        Execute("BEGIN IMMEDIATE");
-        Execute(kSchema);
-        Execute("COMMIT");
+        if (const int made = storage::EnsureSchema(statements_, kSchema); made != SQLITE_OK) Fail(made);
     } catch (...) {
+        statements_.FinalizeAll();
         sqlite3_close(database_);
         throw;
     }
 }
 
 Connection::~Connection() {
-    for (auto& [sql, statement] : statements_) sqlite3_finalize(statement);
+    statements_.FinalizeAll();
     sqlite3_close(database_);
 }
 
@@ -133,16 +137,12 @@ int64_t Connection::LastInsertedRow() const noexcept { return sqlite3_last_inser
 void Connection::Fail(int result) const { throw StoreError{CodeOf(result)}; }
 
 void Connection::Execute(const char* sql) {
-    const int result = sqlite3_exec(database_, sql, nullptr, nullptr, nullptr);
-    if (result != SQLITE_OK) Fail(result);
+    if (const int result = statements_.Run(sql); result != SQLITE_OK) Fail(result);
 }
 
 sqlite3_stmt* Connection::Prepared(const char* sql) {
-    if (auto found = statements_.find(sql); found != statements_.end()) return found->second;
     sqlite3_stmt* statement = nullptr;
-    const int result = sqlite3_prepare_v3(database_, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr);
-    if (result != SQLITE_OK) Fail(result);
-    statements_.emplace(sql, statement);
+    if (const int result = statements_.Prepared(sql, &statement); result != SQLITE_OK) Fail(result);
     return statement;
 }
 
@@ -209,11 +209,11 @@ LSTATUS InTransaction(Access access, const std::function<LSTATUS(Connection&)>& 
             status = body(connection);
             if (status != ERROR_SUCCESS) {
                 connection.Execute("ROLLBACK");
-            } else if (const int committed = storage::CommitOrRollBack(connection.Handle()); committed != SQLITE_OK) {
+            } else if (const int committed = storage::CommitOrRollBack(connection.Statements()); committed != SQLITE_OK) {
                 connection.Fail(committed);
             }
         } catch (...) {
-            sqlite3_exec(connection.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+            connection.Statements().Run("ROLLBACK");
             throw;
         }
         lease.MarkClean();

@@ -12,6 +12,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/posix/storage/sqlite_database.h"
+
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -55,15 +57,17 @@ public:
     Connection& operator=(const Connection&) = delete;
     ~Connection();
 
+    // Runs a statement that returns no rows (BEGIN, ROLLBACK, ...).
     void Execute(const char* sql);
     sqlite3_stmt* Prepared(const char* sql);
+    storage::PreparedStatements& Statements() noexcept { return statements_; }
     [[noreturn]] void Fail(int result) const;
     sqlite3* Handle() const noexcept { return database_; }
     int64_t LastInsertedRow() const noexcept;
 
 private:
     sqlite3* database_ = nullptr;
-    std::unordered_map<const char*, sqlite3_stmt*> statements_;
+    storage::PreparedStatements statements_;
 };
 
 enum class Access { Read, Write };

@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <new>
+
 #include "platform/posix/testing/fault_injection.h"
 
 namespace pal::storage {
@@ -23,12 +25,65 @@ int OpenPrivateDatabase(const std::string& path, int flags, sqlite3** database) 
     return sqlite3_open_v2(path.c_str(), database, flags, nullptr);
 }
 
-int CommitOrRollBack(sqlite3* database) noexcept {
+int PreparedStatements::Prepared(const char* sql, sqlite3_stmt** statement) noexcept {
+    try {
+        if (const auto found = statements_.find(sql); found != statements_.end()) {
+            *statement = found->second;
+            return SQLITE_OK;
+        }
+        sqlite3_stmt* made = nullptr;
+        const int result = sqlite3_prepare_v3(database_, sql, -1, SQLITE_PREPARE_PERSISTENT, &made, nullptr);
+        if (result != SQLITE_OK) return result;
+        statements_.emplace(sql, made);
+        *statement = made;
+        return SQLITE_OK;
+    } catch (const std::bad_alloc&) {
+        return SQLITE_NOMEM;
+    }
+}
+
+int PreparedStatements::Run(const char* sql) noexcept {
+    sqlite3_stmt* statement = nullptr;
+    if (const int prepared = Prepared(sql, &statement); prepared != SQLITE_OK) return prepared;
+    int result;
+    while ((result = sqlite3_step(statement)) == SQLITE_ROW) {
+    }
+    sqlite3_reset(statement);
+    return result == SQLITE_DONE ? SQLITE_OK : result;
+}
+
+void PreparedStatements::FinalizeAll() noexcept {
+    for (const auto& [sql, statement] : statements_) sqlite3_finalize(statement);
+    statements_.clear();
+}
+
+int CommitOrRollBack(PreparedStatements& statements) noexcept {
     int result = static_cast<int>(testing::TakeInjectedFailure(testing::Fault::DatabaseCommit));
-    if (result == SQLITE_OK) result = sqlite3_exec(database, "COMMIT", nullptr, nullptr, nullptr);
-    if (result != SQLITE_OK && sqlite3_get_autocommit(database) == 0)
-        sqlite3_exec(database, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (result == SQLITE_OK) result = statements.Run("COMMIT");
+    if (result != SQLITE_OK && sqlite3_get_autocommit(statements.Database()) == 0) statements.Run("ROLLBACK");
     return result;
+}
+
+int EnsureSchema(PreparedStatements& statements, const char* schema) noexcept {
+    sqlite3_stmt* version = nullptr;
+    int result = statements.Prepared("PRAGMA user_version", &version);
+    if (result != SQLITE_OK) return result;
+    result = sqlite3_step(version);
+    const bool ready = result == SQLITE_ROW && sqlite3_column_int(version, 0) == 1;
+    sqlite3_reset(version);
+    if (result != SQLITE_ROW) return result;
+    if (ready) return SQLITE_OK;
+    sqlite3* database = statements.Database();
+    result = sqlite3_exec(database, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+    if (result == SQLITE_OK) result = sqlite3_exec(database, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    if (result != SQLITE_OK) return result;
+    result = sqlite3_exec(database, schema, nullptr, nullptr, nullptr);
+    if (result == SQLITE_OK) result = sqlite3_exec(database, "PRAGMA user_version=1", nullptr, nullptr, nullptr);
+    if (result != SQLITE_OK) {
+        sqlite3_exec(database, "ROLLBACK", nullptr, nullptr, nullptr);
+        return result;
+    }
+    return CommitOrRollBack(statements);
 }
 
 }  // namespace pal::storage

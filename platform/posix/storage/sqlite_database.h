@@ -1,11 +1,13 @@
 // What the prefix's SQLite databases (the registry and the toast store) share:
-// files that only their owner may read, and transactions that never stay open
-// after a failed commit.
+// files that only their owner may read, SQL text parsed once per connection,
+// and transactions that never stay open after a failed commit.
 #pragma once
 
 #include <string>
+#include <unordered_map>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace pal::storage {
 
@@ -13,8 +15,35 @@ namespace pal::storage {
 // umask, so that SQLite gives its -wal and -shm files the same mode.
 int OpenPrivateDatabase(const std::string& path, int flags, sqlite3** database) noexcept;
 
+// A connection's statements, each prepared on its first use and kept until the
+// connection closes.
+class PreparedStatements {
+public:
+    explicit PreparedStatements(sqlite3* database) noexcept : database_(database) {}
+    ~PreparedStatements() { FinalizeAll(); }
+    PreparedStatements(const PreparedStatements&) = delete;
+    PreparedStatements& operator=(const PreparedStatements&) = delete;
+
+    // The statement of sql, a string literal (its address is the key), reset and unbound.
+    int Prepared(const char* sql, sqlite3_stmt** statement) noexcept;
+    // Runs a statement that returns no rows (BEGIN, COMMIT, ...): SQLITE_OK or the failure.
+    int Run(const char* sql) noexcept;
+    // Every statement goes; the connection can then close.
+    void FinalizeAll() noexcept;
+    sqlite3* Database() const noexcept { return database_; }
+
+private:
+    sqlite3* database_;
+    std::unordered_map<const char*, sqlite3_stmt*> statements_;
+};
+
 // COMMIT. When it fails the transaction is rolled back, so the connection is
 // ready for the next one; the result is the COMMIT's.
-int CommitOrRollBack(sqlite3* database) noexcept;
+int CommitOrRollBack(PreparedStatements& statements) noexcept;
+
+// Creates the schema unless the database says it has it (user_version 1):
+// journal_mode WAL, then the schema text in one write transaction. Opening a
+// database that is set up costs one pragma read.
+int EnsureSchema(PreparedStatements& statements, const char* schema) noexcept;
 
 }  // namespace pal::storage

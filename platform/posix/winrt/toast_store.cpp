@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <ctime>
 #include <memory>
+#include <optional>
 #include <thread>
 
 #include "common/hresult.h"
@@ -27,11 +28,6 @@ struct CloseDatabase {
     void operator()(sqlite3* database) const noexcept { sqlite3_close_v2(database); }
 };
 using Database = std::unique_ptr<sqlite3, CloseDatabase>;
-
-struct FinalizeStatement {
-    void operator()(sqlite3_stmt* statement) const noexcept { sqlite3_finalize(statement); }
-};
-using Statement = std::unique_ptr<sqlite3_stmt, FinalizeStatement>;
 
 HRESULT HResultFromSqlite(int code) noexcept {
     switch (code & 0xFF) {
@@ -51,23 +47,10 @@ HRESULT HResultFromSqlite(int code) noexcept {
     }
 }
 
-HRESULT Execute(sqlite3* database, const char* sql) noexcept {
-    return HResultFromSqlite(sqlite3_exec(database, sql, nullptr, nullptr, nullptr));
-}
-
-HRESULT Prepare(sqlite3* database, const char* sql, Statement& statement) noexcept {
-    sqlite3_stmt* raw = nullptr;
-    const int code = sqlite3_prepare_v2(database, sql, -1, &raw, nullptr);
-    statement.reset(raw);
-    return HResultFromSqlite(code);
-}
-
 // Turning on WAL needs a moment alone with the file; the first processes to
 // meet a new store may collide there, so the set-up is retried.
-HRESULT PrepareSchema(sqlite3* database) noexcept {
+HRESULT PrepareSchema(storage::PreparedStatements& statements) noexcept {
     constexpr const char* kSchema =
-        "PRAGMA journal_mode=WAL;"
-        "PRAGMA synchronous=NORMAL;"
         "CREATE TABLE IF NOT EXISTS toasts("
         " id INTEGER PRIMARY KEY AUTOINCREMENT,"
         " aumid TEXT NOT NULL,"
@@ -75,46 +58,71 @@ HRESULT PrepareSchema(sqlite3* database) noexcept {
         " xml BLOB NOT NULL);";
     HRESULT hr = S_OK;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        hr = Execute(database, kSchema);
+        hr = HResultFromSqlite(storage::EnsureSchema(statements, kSchema));
         if (hr != HRESULT_FROM_WIN32(ERROR_TIMEOUT)) return hr;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return hr;
 }
 
-HRESULT OpenDatabase(const std::string& path, Database& database) noexcept {
-    sqlite3* raw = nullptr;
-    const int code = storage::OpenPrivateDatabase(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, &raw);
-    database.reset(raw);
-    if (code != SQLITE_OK) return HResultFromSqlite(code);
-    sqlite3_busy_timeout(raw, kBusyTimeoutMilliseconds);
-    return PrepareSchema(raw);
-}
+// A thread's connection to the store of one prefix, with its statements.
+struct StoreConnection {
+    std::string path;
+    Database database;
+    std::optional<storage::PreparedStatements> statements;  // finalized before the database closes
+
+    HRESULT Open(std::string file) noexcept {
+        statements.reset();
+        database.reset();
+        path.clear();
+        sqlite3* raw = nullptr;
+        const int code = storage::OpenPrivateDatabase(file, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, &raw);
+        database.reset(raw);
+        if (code != SQLITE_OK) return HResultFromSqlite(code);
+        sqlite3_busy_timeout(raw, kBusyTimeoutMilliseconds);
+        statements.emplace(raw);
+        if (const HRESULT hr = HResultFromSqlite(statements->Run("PRAGMA synchronous=NORMAL")); FAILED(hr)) return hr;
+        if (const HRESULT hr = PrepareSchema(*statements); FAILED(hr)) return hr;
+        path = std::move(file);
+        return S_OK;
+    }
+};
 
 // Each thread keeps its connection to the store of the current prefix: opening
 // one means recovering the WAL index, which costs more than storing a toast.
-HRESULT Open(sqlite3*& database) noexcept {
-    struct Cached {
-        std::string path;
-        Database database;
-    };
-    thread_local Cached cached;
+HRESULT Open(storage::PreparedStatements*& statements) noexcept {
+    thread_local StoreConnection cached;
     try {
         std::string path;
         RETURN_IF_WIN32_ERROR(FindPrefix(path));
         path += "/toasts.db";
-        if (!cached.database || cached.path != path) {
-            cached.database.reset();
-            cached.path.clear();
-            RETURN_IF_FAILED(OpenDatabase(path, cached.database));
-            cached.path = std::move(path);
-        }
+        if (!cached.statements || cached.path != path) RETURN_IF_FAILED(cached.Open(std::move(path)));
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
-    database = cached.database.get();
+    statements = &*cached.statements;
     return S_OK;
 }
+
+// A cached statement for one use: reset and unbound again when the use ends.
+class Use {
+public:
+    Use(storage::PreparedStatements& statements, const char* sql) noexcept
+        : result_(HResultFromSqlite(statements.Prepared(sql, &statement_))) {}
+    ~Use() {
+        if (statement_ == nullptr) return;
+        sqlite3_reset(statement_);
+        sqlite3_clear_bindings(statement_);
+    }
+    Use(const Use&) = delete;
+    Use& operator=(const Use&) = delete;
+    HRESULT Result() const noexcept { return result_; }
+    sqlite3_stmt* get() const noexcept { return statement_; }
+
+private:
+    sqlite3_stmt* statement_ = nullptr;
+    HRESULT result_;
+};
 
 std::string CurrentTime() {
     const auto now = std::chrono::system_clock::now();
@@ -146,11 +154,10 @@ HRESULT Append(std::u16string_view appUserModelId, std::u16string_view xml, int6
     try {
         const std::string aumid = ToUtf8(appUserModelId);
         const std::string time = CurrentTime();
-        sqlite3* database = nullptr;
-        RETURN_IF_FAILED(Open(database));
-        Statement insert;
-        RETURN_IF_FAILED(
-            Prepare(database, "INSERT INTO toasts(aumid, time, xml) VALUES(?1, ?2, ?3)", insert));
+        storage::PreparedStatements* statements = nullptr;
+        RETURN_IF_FAILED(Open(statements));
+        const Use insert(*statements, "INSERT INTO toasts(aumid, time, xml) VALUES(?1, ?2, ?3)");
+        RETURN_IF_FAILED(insert.Result());
         sqlite3_bind_text(insert.get(), 1, aumid.data(), static_cast<int>(aumid.size()), SQLITE_STATIC);
         sqlite3_bind_text(insert.get(), 2, time.data(), static_cast<int>(time.size()), SQLITE_STATIC);
         static const char16_t kNoUnits[1] = {};
@@ -158,14 +165,14 @@ HRESULT Append(std::u16string_view appUserModelId, std::u16string_view xml, int6
                             SQLITE_STATIC);
         // BEGIN IMMEDIATE takes the write lock through the busy handler up front,
         // rather than failing on a lock upgrade half-way.
-        RETURN_IF_FAILED(Execute(database, "BEGIN IMMEDIATE"));
+        RETURN_IF_FAILED(HResultFromSqlite(statements->Run("BEGIN IMMEDIATE")));
         const HRESULT inserted = HResultFromSqlite(sqlite3_step(insert.get()));
         if (FAILED(inserted)) {
-            Execute(database, "ROLLBACK");
+            statements->Run("ROLLBACK");
             return inserted;
         }
-        const int64_t newId = sqlite3_last_insert_rowid(database);
-        RETURN_IF_FAILED(HResultFromSqlite(storage::CommitOrRollBack(database)));
+        const int64_t newId = sqlite3_last_insert_rowid(statements->Database());
+        RETURN_IF_FAILED(HResultFromSqlite(storage::CommitOrRollBack(*statements)));
         if (id != nullptr) *id = newId;
         return S_OK;
     } catch (const std::bad_alloc&) {
@@ -174,12 +181,10 @@ HRESULT Append(std::u16string_view appUserModelId, std::u16string_view xml, int6
 }
 
 HRESULT List(std::vector<Toast>& toasts, const std::optional<std::string>& appUserModelId) {
-    sqlite3* database = nullptr;
-    RETURN_IF_FAILED(Open(database));
-    Statement select;
-    RETURN_IF_FAILED(Prepare(database,
-                                   "SELECT id, aumid, time, xml FROM toasts WHERE ?1 IS NULL OR aumid = ?1 ORDER BY id",
-                                   select));
+    storage::PreparedStatements* statements = nullptr;
+    RETURN_IF_FAILED(Open(statements));
+    const Use select(*statements, "SELECT id, aumid, time, xml FROM toasts WHERE ?1 IS NULL OR aumid = ?1 ORDER BY id");
+    RETURN_IF_FAILED(select.Result());
     if (appUserModelId)
         sqlite3_bind_text(select.get(), 1, appUserModelId->data(), static_cast<int>(appUserModelId->size()),
                           SQLITE_STATIC);
@@ -190,20 +195,19 @@ HRESULT List(std::vector<Toast>& toasts, const std::optional<std::string>& appUs
 }
 
 std::optional<Toast> Find(int64_t id) {
-    sqlite3* database = nullptr;
-    Statement select;
-    if (FAILED(Open(database)) ||
-        FAILED(Prepare(database, "SELECT id, aumid, time, xml FROM toasts WHERE id = ?1", select)))
-        return std::nullopt;
+    storage::PreparedStatements* statements = nullptr;
+    if (FAILED(Open(statements))) return std::nullopt;
+    const Use select(*statements, "SELECT id, aumid, time, xml FROM toasts WHERE id = ?1");
+    if (FAILED(select.Result())) return std::nullopt;
     sqlite3_bind_int64(select.get(), 1, id);
     if (sqlite3_step(select.get()) != SQLITE_ROW) return std::nullopt;
     return ReadRow(select.get());
 }
 
 HRESULT Clear() noexcept {
-    sqlite3* database = nullptr;
-    RETURN_IF_FAILED(Open(database));
-    return Execute(database, "DELETE FROM toasts");
+    storage::PreparedStatements* statements = nullptr;
+    RETURN_IF_FAILED(Open(statements));
+    return HResultFromSqlite(statements->Run("DELETE FROM toasts"));
 }
 
 }  // namespace pal::toast_store

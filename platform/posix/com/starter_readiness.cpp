@@ -1,0 +1,96 @@
+// The server writes one byte per resume and keeps its end open until it
+// exits, so a byte wakes the client at once and the pipe never reads as
+// closed while the server lives; a server's own children may keep the pipe
+// open after it ends, which is why the client also waits on the process.
+#include "platform/posix/com/starter_readiness.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "common/hresult.h"
+#include "platform/posix/process/spawn.h"
+
+extern char** environ;
+
+namespace pal::com {
+namespace {
+
+constexpr char kVariable[] = "PAL_COM_READY_FD";
+int starterPipe = -1;
+
+}  // namespace
+
+void AdoptStarterReadiness() noexcept {
+    const char* text = std::getenv(kVariable);
+    if (text == nullptr) return;
+    char* end = nullptr;
+    const long descriptor = std::strtol(text, &end, 10);
+    unsetenv(kVariable);
+    // Only a pipe is ours to write to; a stale number may name any file now.
+    if (*end != 0 || descriptor < 3 || descriptor > INT32_MAX) return;
+    const int candidate = static_cast<int>(descriptor);
+    struct stat info{};
+    if (fstat(candidate, &info) != 0 || !S_ISFIFO(info.st_mode)) return;
+    fcntl(candidate, F_SETFD, FD_CLOEXEC);
+    starterPipe = candidate;
+}
+
+void TellStarterServing() noexcept {
+    if (starterPipe < 0) return;
+    const char serving = 1;
+    (void)!write(starterPipe, &serving, 1);
+}
+
+StarterReadiness::~StarterReadiness() {
+    if (read_ >= 0) close(read_);
+    if (write_ >= 0) close(write_);
+}
+
+HRESULT StarterReadiness::Create() noexcept {
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) return HResultFromWin32(Win32ErrorFromErrno(errno));
+    read_ = ends[0];
+    write_ = ends[1];
+    return S_OK;
+}
+
+std::vector<std::string> StarterReadiness::ServerEnvironment() const {
+    std::vector<std::string> environment;
+    const size_t nameLength = sizeof kVariable - 1;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        if (std::strncmp(*entry, kVariable, nameLength) == 0 && (*entry)[nameLength] == '=') continue;
+        environment.emplace_back(*entry);
+    }
+    environment.push_back(std::string(kVariable) + "=" + std::to_string(write_));
+    return environment;
+}
+
+void StarterReadiness::ServerStarted() noexcept {
+    close(write_);
+    write_ = -1;
+}
+
+StarterReadiness::Event StarterReadiness::Wait(HANDLE process, const Clock::time_point& deadline) noexcept {
+    pollfd watched[2] = {{read_, POLLIN, 0}, {ProcessDescriptor(process), POLLIN, 0}};
+    for (;;) {
+        const int ready = poll(watched, 2, MillisecondsLeft(deadline));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) return Event::TimedOut;
+        if (watched[0].revents != 0) {
+            char bytes[64];
+            const ssize_t got = read(read_, bytes, sizeof bytes);
+            if (got > 0) return Event::Serving;
+            watched[0].fd = -1;  // every server end is closed: only the process is left to watch
+        }
+        if (watched[1].revents != 0 || watched[1].fd < 0) return Event::Ended;
+    }
+}
+
+}  // namespace pal::com

@@ -1,0 +1,46 @@
+// How a client that starts a local server learns, without polling, that the
+// server serves: it hands the server the write end of a pipe (its number in
+// PAL_COM_READY_FD), the server writes a byte each time it starts serving
+// classes, and the client waits on the pipe and on the process together.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/posix/com/deadline.h"
+
+namespace pal::com {
+
+// Server side. Called once as the process starts, while it has one thread:
+// takes the pipe from the environment (no program it starts inherits either).
+void AdoptStarterReadiness() noexcept;
+// Called whenever classes start being served.
+void TellStarterServing() noexcept;
+
+// Client side: one pipe per start.
+class StarterReadiness {
+public:
+    StarterReadiness() = default;
+    ~StarterReadiness();
+    StarterReadiness(const StarterReadiness&) = delete;
+    StarterReadiness& operator=(const StarterReadiness&) = delete;
+
+    HRESULT Create() noexcept;
+    int ServerEnd() const noexcept { return write_; }
+    // The environment of the started server: this process's, naming the server's end.
+    std::vector<std::string> ServerEnvironment() const;
+    // Once the server has its end, the client lets go of it (so the server's exit closes the pipe).
+    void ServerStarted() noexcept;
+
+    enum class Event { Serving, Ended, TimedOut };
+    // Waits until the server says it serves, its process ends, or the deadline.
+    Event Wait(HANDLE process, const Clock::time_point& deadline) noexcept;
+
+private:
+    int read_ = -1;
+    int write_ = -1;
+};
+
+}  // namespace pal::com
