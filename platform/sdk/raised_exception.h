@@ -2,6 +2,9 @@
 // boundary as the HRESULT it carries. On Linux the platform's RaiseException
 // throws winsdk::RaisedException; on Windows MinGW-w64's SEH unwinder hands the
 // foreign exception to catch(...) and a vectored handler has kept its code.
+// Whatever else reaches catch(...) there (a C++ exception of another type is
+// raised with GCC's own code, 0x20474343, a success code) leaves as E_UNEXPECTED:
+// a caught exception never reads as success.
 #pragma once
 
 #include <windows.h>
@@ -15,7 +18,8 @@ template <class Body> HRESULT GuardRaisedExceptions(Body&& body) noexcept {
     try {
         return body();
     } catch (...) {
-        return static_cast<HRESULT>(LastRaisedExceptionCode());
+        const HRESULT raised = static_cast<HRESULT>(LastRaisedExceptionCode());
+        return FAILED(raised) ? raised : E_UNEXPECTED;
     }
 }
 #else
