@@ -6,6 +6,7 @@ packages=(
   g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64-x86-64
   libsqlite3-dev libpugixml-dev libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
+  wine wine64 googletest locales
 )
 missing=()
 for package in "${packages[@]}"; do

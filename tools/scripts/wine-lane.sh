@@ -18,6 +18,13 @@ if ! command -v wine >/dev/null || ! command -v wineserver >/dev/null; then
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq wine wine64
 fi
 
+# Wine takes the UI language from LANG only when the C library knows the locale.
+for lang in en_GB de_DE ja_JP; do
+  if ! locale -a 2>/dev/null | grep -qx "$lang.utf8"; then
+    localedef -i "$lang" -f UTF-8 "$lang.UTF-8"
+  fi
+done
+
 work=$(mktemp -d "${TMPDIR:-/tmp}/quill-wine-XXXXXX")
 export WINEPREFIX=$work/prefix WINEARCH=win64 WINEDEBUG=-all DISPLAY=
 # No Mono or Gecko installers, no desktop menu entries: nothing asks for a display.
@@ -64,11 +71,22 @@ callback='{53E31837-6600-4A81-9395-75CFFE746F94}'
 } >"$work/fixtures.reg"
 wine regedit /S 'Z:'"$(sed 's|/|\\|g' <<<"$work/fixtures.reg")" >"$work/regedit.log" 2>&1 </dev/null
 
+# One Wine session per UI language: the servers COM starts take the language of
+# the session (its LANG), so the language-bound cases run in each in turn.
 status=0
-for suite in wine_boundary_tests wine_scenarios; do
-  (cd "$drive/QuillTests" && QUILL_WINE_PRODUCT='C:\Quill' wine "$suite.exe" >"$work/$suite.log" 2>&1 </dev/null) ||
+run_suite() {  # LANG SUITE [ARGUMENTS...]
+  local lang=$1 suite=$2 log=$work/$2-$1.log
+  shift 2
+  (cd "$drive/QuillTests" && LANG=$lang QUILL_WINE_PRODUCT='C:\Quill' wine "$suite.exe" "$@" >"$log" 2>&1 </dev/null) ||
     status=1
-  cat "$work/$suite.log"
+  cat "$log"
+}
+run_suite en_GB.UTF-8 wine_boundary_tests
+run_suite en_GB.UTF-8 wine_scenarios
+for lang in de_DE.UTF-8 ja_JP.UTF-8; do
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w
+  run_suite "$lang" wine_scenarios --gtest_filter='Languages/*'
 done
 echo "wine lane: $(( $(date +%s) - started )) s"
 exit $status

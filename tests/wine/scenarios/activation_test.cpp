@@ -69,11 +69,14 @@ class WarningToast : public Activation, public testing::WithParamInterface<std::
 
 TEST_P(WarningToast, IsShownWholeAndExactInTheUsersLanguage) {
     const auto& [language, withSelection] = GetParam();
+    // Wine fixes the UI language of the servers COM starts for the whole session
+    // from its LANG: the lane runs one session per language.
+    if (Variable(L"LANG") != language.lang) GTEST_SKIP() << "runs in the session with LANG=" << ToUtf8(language.lang);
     // One argument for the client: the path's quotation marks escaped as the C runtime reads them.
     std::wstring quoted = L"RivaVavirezar.display \"Path=";
     for (const wchar_t c : kPath) quoted += c == L'"' ? std::wstring(L"\\\"") : std::wstring(1, c);
     quoted += std::wstring(L"\" ShowAgainChoice=") + (withSelection ? L"true" : L"false");
-    EXPECT_EQ(Activate(quoted, {{L"LANG", language.lang}}), 0u);
+    EXPECT_EQ(Activate(quoted), 0u);
     const std::vector<ShownToast> shown = ShownToasts();
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].appUserModelId, L"Corvane.Tessaline");
@@ -85,7 +88,7 @@ TEST_P(WarningToast, IsShownWholeAndExactInTheUsersLanguage) {
 
 INSTANTIATE_TEST_SUITE_P(
     Languages, WarningToast,
-    testing::Combine(testing::Values(Language{"English_UK", L"en_US.UTF-8"}, Language{"German", L"de_DE.UTF-8"},
+    testing::Combine(testing::Values(Language{"English_UK", L"en_GB.UTF-8"}, Language{"German", L"de_DE.UTF-8"},
                                      Language{"Japanese", L"ja_JP.UTF-8"}),
                      testing::Bool()),
     [](const auto& info) {

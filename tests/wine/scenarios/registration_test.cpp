@@ -59,11 +59,11 @@ TEST(Registration, AProgramPathOf260CharactersEndsWith8007007AAndWritesNothing) 
     const std::wstring tooLong = CopyWithPathLength(260);
     ASSERT_EQ(fits.size(), 259u);
     ASSERT_EQ(tooLong.size(), 260u);
-    EXPECT_EQ(RunProduct(tooLong, L"-RegServerPerUser"), 0x8007007Au);
+    EXPECT_EQ(RunImage(tooLong, L"-RegServerPerUser"), 0x8007007Au);
     EXPECT_EQ(ExportKey(kUserClass), std::nullopt);
-    EXPECT_EQ(RunProduct(fits, L"-RegServerPerUser"), 0u);
+    EXPECT_EQ(RunImage(fits, L"-RegServerPerUser"), 0u);
     EXPECT_EQ(ExportKey(kUserClass), Registered(expected::kUser + "\\Software\\Classes", fits));
-    EXPECT_EQ(RunProduct(fits, L"-UnregServerPerUser"), 0u);
+    EXPECT_EQ(RunImage(fits, L"-UnregServerPerUser"), 0u);
     EXPECT_EQ(ExportKey(kUserClass), std::nullopt);
 }
 

@@ -2,6 +2,7 @@
 #include "tests/wine/scenarios/wine_session.h"
 
 #include <tlhelp32.h>
+#include <winternl.h>
 
 #include <gtest/gtest.h>
 
@@ -14,14 +15,34 @@
 #include "common/unique_any.h"
 #include "tests/wine/wine_records.h"
 
+// The native process API (ntdll), declared from its public documentation.
+extern "C" {
+struct NativeProcessInformation {
+    ULONG Length;
+    HANDLE Process;
+    HANDLE Thread;
+    HANDLE ClientId[2];
+    BYTE ImageInformation[64];
+};
+NTSTATUS NTAPI RtlCreateProcessParameters(RTL_USER_PROCESS_PARAMETERS** parameters, UNICODE_STRING* imagePath,
+                                          UNICODE_STRING* dllPath, UNICODE_STRING* currentDirectory,
+                                          UNICODE_STRING* commandLine, PVOID environment, UNICODE_STRING* windowTitle,
+                                          UNICODE_STRING* desktop, UNICODE_STRING* shellInfo, UNICODE_STRING* runtimeData);
+NTSTATUS NTAPI RtlDestroyProcessParameters(RTL_USER_PROCESS_PARAMETERS* parameters);
+NTSTATUS NTAPI RtlCreateUserProcess(UNICODE_STRING* imagePath, ULONG attributes, RTL_USER_PROCESS_PARAMETERS* parameters,
+                                    PVOID processSecurity, PVOID threadSecurity, HANDLE parent, BOOLEAN inheritHandles,
+                                    HANDLE debugPort, HANDLE exceptionPort, NativeProcessInformation* information);
+}
+
 namespace wine_session {
-namespace {
 
 std::wstring Variable(const wchar_t* name) {
     wchar_t value[MAX_PATH * 2] = {};
     const DWORD length = GetEnvironmentVariableW(name, value, static_cast<DWORD>(std::size(value)));
     return length > 0 && length < std::size(value) ? std::wstring(value, length) : std::wstring();
 }
+
+namespace {
 
 // This process's environment with the overrides, as a CreateProcess block.
 std::wstring EnvironmentBlock(const Environment& variables) {
@@ -72,6 +93,36 @@ std::optional<DWORD> RunProgram(const std::wstring& commandLine, const Environme
     }
     DWORD code = 0;
     if (!GetExitCodeProcess(handle.get(), &code)) return std::nullopt;
+    return code;
+}
+
+std::optional<DWORD> RunImage(const std::wstring& program, const std::wstring& arguments) {
+    const std::wstring ntPath = L"\\??\\" + program;
+    const std::wstring commandLine = L"\"" + program + L"\" " + arguments;
+    UNICODE_STRING image;
+    UNICODE_STRING command;
+    RtlInitUnicodeString(&image, ntPath.c_str());
+    RtlInitUnicodeString(&command, commandLine.c_str());
+    RTL_USER_PROCESS_PARAMETERS* parameters = nullptr;
+    if (RtlCreateProcessParameters(&parameters, &image, nullptr, nullptr, &command, nullptr, nullptr, nullptr, nullptr,
+                                   nullptr) != 0) {
+        return std::nullopt;
+    }
+    NativeProcessInformation information = {};
+    information.Length = sizeof(information);
+    const NTSTATUS created = RtlCreateUserProcess(&image, OBJ_CASE_INSENSITIVE, parameters, nullptr, nullptr, nullptr,
+                                                  FALSE, nullptr, nullptr, &information);
+    RtlDestroyProcessParameters(parameters);
+    if (created != 0) return std::nullopt;
+    unique_handle thread(information.Thread);
+    unique_handle process(information.Process);
+    ResumeThread(thread.get());  // created suspended
+    if (WaitForSingleObject(process.get(), 60000) != WAIT_OBJECT_0) {
+        TerminateProcess(process.get(), 1);
+        return std::nullopt;
+    }
+    DWORD code = 0;
+    if (!GetExitCodeProcess(process.get(), &code)) return std::nullopt;
     return code;
 }
 

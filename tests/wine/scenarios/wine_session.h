@@ -27,6 +27,11 @@ std::wstring LaneFolder();
 std::optional<DWORD> RunProgram(const std::wstring& commandLine, const Environment& variables = {},
                          DWORD timeoutMilliseconds = 60000);
 
+// Starts the program by its NT path with the native process API, which takes
+// paths of any length (CreateProcessW under Wine refuses an image path of 260
+// characters or more), and waits; its exit code in full, or nullopt.
+std::optional<DWORD> RunImage(const std::wstring& program, const std::wstring& arguments);
+
 // "win7", "win81" or "win10": the version Wine reports to processes started afterwards.
 void SetWindowsVersion(const wchar_t* version);
 
@@ -48,6 +53,7 @@ std::vector<ShownToast> ShownToasts();
 // Whether no process of that image name is left within the time.
 bool NoProcessLeft(const wchar_t* imageName, DWORD timeoutMilliseconds);
 
+std::wstring Variable(const wchar_t* name);
 std::string ToUtf8(const std::wstring& text);
 std::wstring FromUtf16(const std::u16string& text);
 
