@@ -21,6 +21,21 @@ TEST(ComBoundary, EachRaisedFailureComesBackAsItsCode) {
     EXPECT_EQ(CallAtComBoundary([]() -> HRESULT { return S_FALSE; }), S_FALSE);
 }
 
+// The body's frames are unwound on the way out: what they own is released.
+TEST(ComBoundary, ARaisedFailureRunsTheDestructorsOfTheFramesItLeaves) {
+    struct Owner {
+        bool* released;
+        ~Owner() { *released = true; }
+    };
+    bool released = false;
+    EXPECT_EQ(CallAtComBoundary([&]() -> HRESULT {
+                  Owner owner{&released};
+                  RaiseFailure(E_ACCESSDENIED);
+              }),
+              E_ACCESSDENIED);
+    EXPECT_TRUE(released);
+}
+
 // A string reference the platform refuses (the text is not terminated where
 // its length says) is raised inside the body and leaves as the platform's code.
 TEST(ComBoundary, ARefusedStringReferenceComesBackAsThePlatformsCode) {
