@@ -81,6 +81,7 @@ run_suite() {  # LANG SUITE [ARGUMENTS...]
     status=1
   cat "$log"
 }
+run_suite en_GB.UTF-8 platform_core_tests
 run_suite en_GB.UTF-8 wine_boundary_tests
 run_suite en_GB.UTF-8 wine_scenarios
 for lang in de_DE.UTF-8 ja_JP.UTF-8; do
