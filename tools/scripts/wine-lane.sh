@@ -83,11 +83,14 @@ run_suite() {  # LANG SUITE [ARGUMENTS...]
 }
 run_suite en_GB.UTF-8 platform_core_tests
 run_suite en_GB.UTF-8 wine_boundary_tests
-run_suite en_GB.UTF-8 wine_scenarios
-for lang in de_DE.UTF-8 ja_JP.UTF-8; do
-  wineserver -k >/dev/null 2>&1 || true
-  wineserver -w
-  run_suite "$lang" wine_scenarios --gtest_filter='Languages/*'
+run_suite en_GB.UTF-8 wine_scenarios --gtest_filter='-Languages/*'
+for language in en_GB.UTF-8:English_UK de_DE.UTF-8:German ja_JP.UTF-8:Japanese; do
+  lang=${language%%:*}
+  if [ "$lang" != en_GB.UTF-8 ]; then
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w
+  fi
+  run_suite "$lang" wine_scenarios --gtest_filter="Languages/*/${language#*:}_*"
 done
 echo "wine lane: $(( $(date +%s) - started )) s"
 exit $status
