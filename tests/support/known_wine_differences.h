@@ -18,6 +18,13 @@ enum class WineDifference {
     // GetModuleFileNameW into a buffer too small: Windows (Vista on) truncates to
     // size - 1 units and terminates; Wine 8 fills the whole buffer unterminated.
     kModuleFileNameTruncation,
+    // RegSetValueExW's reserved argument must be 0; our platform refuses other
+    // values with ERROR_INVALID_PARAMETER, Wine 8 ignores it. Windows documents
+    // only "must be zero", not the error.
+    kReservedArgumentIgnored,
+    // A REG_SZ value set without its terminator: Windows keeps the bytes as given
+    // (RegQueryValueExW warns the data may lack it); Wine 8 reads back 2 bytes more.
+    kUnterminatedTextValueGrows,
     // Not Wine's fault: our Linux platform also splits paths at "/", where Linux
     // puts its separators; Windows and Wine split at "\" only.
     kSlashSeparatesOnLinuxOnly,
@@ -27,6 +34,8 @@ inline const char* WineDifferenceReason(WineDifference difference) {
     switch (difference) {
         case WineDifference::kUnterminatedStringReference: return "Wine answers E_INVALIDARG, Windows 0x80000017";
         case WineDifference::kModuleFileNameTruncation: return "Wine leaves a truncated module path unterminated";
+        case WineDifference::kReservedArgumentIgnored: return "Wine ignores a reserved argument that is not 0";
+        case WineDifference::kUnterminatedTextValueGrows: return "Wine adds to an unterminated REG_SZ value";
         case WineDifference::kSlashSeparatesOnLinuxOnly: return "\"/\" separates path elements on our Linux platform only";
     }
     return "";
