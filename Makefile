@@ -1,6 +1,6 @@
 # The two commands: "make run" runs the main job, "make test" builds everything
 # from scratch and runs every test (plain, under ASan+UBSan, the concurrency
-# tests under TSan) and cross-builds the Windows executable.
+# tests under TSan), cross-builds the Windows executable and runs it under Wine.
 .PHONY: run test bench deps build clean
 
 deps:
@@ -31,6 +31,7 @@ test: deps
 	cmake --preset windows >/dev/null
 	cmake --build --preset windows
 	tools/scripts/check-windows-build.sh build-windows/bin/QuillNotification.exe
+	tools/scripts/wine-lane.sh build-windows
 	tools/scripts/fuzz-registrar.sh 30
 	@echo "make test: every suite passed"
 

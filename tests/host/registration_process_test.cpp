@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/unique_any.h"
+#include "tests/host/expected_registration.h"
 #include "tests/support/child_process.h"
 #include "tests/support/prefix_fixture.h"
 
@@ -22,29 +23,11 @@ namespace fs = std::filesystem;
 
 const fs::path kExecutable = QUILL_BINARY_DIR "/bin/QuillNotification";
 const std::string kPal = QUILL_BINARY_DIR "/bin/pal";
-const std::string kClassPath = "\\CLSID\\{6B1C2E47-93D0-4F5A-8E21-7C4D0A9B3F12}";
-const std::string kHeader = "Windows Registry Editor Version 5.00\n\n";
-const std::string kMachine = "HKEY_LOCAL_MACHINE";
-const std::string kUser = "HKEY_CURRENT_USER";
+using namespace expected_registration;
 
-std::string Key(const std::string& path, const std::string& values = "") { return "[" + path + "]\n" + values + "\n"; }
-
-std::string Keys(const std::string& root, const std::vector<std::string>& below) {
-    std::string text = Key(root);
-    std::string path = root;
-    for (const std::string& name : below) text += Key(path += "\\" + name);
-    return text;
-}
-
-// The class key and its LocalServer32 below a classes root, as the export shows them.
+// The class keys below a classes root for this copy of the program.
 std::string ClassKeys(const std::string& classesRoot, const fs::path& program) {
-    std::string escaped;
-    for (char c : program.string()) {
-        if (c == '"' || c == '\\') escaped += '\\';
-        escaped += c;
-    }
-    return Key(classesRoot + kClassPath, "@=\"QuillNotificationActivation Class\"\n") +
-           Key(classesRoot + kClassPath + "\\LocalServer32", "@=\"\\\"" + escaped + "\\\"\"\n");
+    return expected_registration::ClassKeys(classesRoot, program.string());
 }
 
 const std::string kEmptyRegistry = kHeader + Key(kMachine) + Key(kUser);

@@ -8,7 +8,7 @@
 namespace {
 
 struct Conversion {
-    const char16_t* text;
+    const WCHAR* text;
     HRESULT expected;
     ULONG value;
 };
@@ -17,19 +17,19 @@ class NumberFromText : public ::testing::TestWithParam<Conversion> {};
 
 TEST_P(NumberFromText, ConvertsAsWindows) {
     ULONG value = 7;
-    EXPECT_EQ(VarUI4FromStr(GetParam().text, 0, 0, &value), GetParam().expected);
+    EXPECT_EQ(VarUI4FromStr(const_cast<LPOLESTR>(GetParam().text), 0, 0, &value), GetParam().expected);
     EXPECT_EQ(value, SUCCEEDED(GetParam().expected) ? GetParam().value : 7u) << "untouched on failure";
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, NumberFromText,
-    ::testing::Values(Conversion{u"0", S_OK, 0}, Conversion{u"4294967295", S_OK, 4294967295u},
-                      Conversion{u" \t0100 ", S_OK, 100}, Conversion{u"+12", S_OK, 12}, Conversion{u"-0", S_OK, 0},
-                      Conversion{u"4294967296", DISP_E_OVERFLOW, 0},
-                      Conversion{u"99999999999999999999999", DISP_E_OVERFLOW, 0},
-                      Conversion{u"-1", DISP_E_OVERFLOW, 0}, Conversion{u"", DISP_E_TYPEMISMATCH, 0},
-                      Conversion{u"  ", DISP_E_TYPEMISMATCH, 0}, Conversion{u"abc", DISP_E_TYPEMISMATCH, 0},
-                      Conversion{u"12abc", DISP_E_TYPEMISMATCH, 0}, Conversion{u"0x10", DISP_E_TYPEMISMATCH, 0}));
+    ::testing::Values(Conversion{TEXT("0"), S_OK, 0}, Conversion{TEXT("4294967295"), S_OK, 4294967295u},
+                      Conversion{TEXT(" \t0100 "), S_OK, 100}, Conversion{TEXT("+12"), S_OK, 12}, Conversion{TEXT("-0"), S_OK, 0},
+                      Conversion{TEXT("4294967296"), DISP_E_OVERFLOW, 0},
+                      Conversion{TEXT("99999999999999999999999"), DISP_E_OVERFLOW, 0},
+                      Conversion{TEXT("-1"), DISP_E_OVERFLOW, 0}, Conversion{TEXT(""), DISP_E_TYPEMISMATCH, 0},
+                      Conversion{TEXT("  "), DISP_E_TYPEMISMATCH, 0}, Conversion{TEXT("abc"), DISP_E_TYPEMISMATCH, 0},
+                      Conversion{TEXT("12abc"), DISP_E_TYPEMISMATCH, 0}, Conversion{TEXT("0x10"), DISP_E_TYPEMISMATCH, 0}));
 
 TEST(NumberFromTextNull, IsATypeMismatch) {
     ULONG value = 0;

@@ -5,10 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/unique_any.h"
+#include "tests/support/known_wine_differences.h"
 #include "tests/support/prefix_fixture.h"
 
 namespace {
@@ -19,7 +22,7 @@ class RegistryValues : public TemporaryPrefixTest {
 protected:
     void SetUp() override {
         TemporaryPrefixTest::SetUp();
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Values", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key_.put(),
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, TEXT("Software\\Values"), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key_.put(),
                                   nullptr),
                   ERROR_SUCCESS);
     }
@@ -38,8 +41,8 @@ template <class T> Bytes BytesOf(const T* units, size_t count) {
 }
 
 // A text's units with its terminator; embedded NULs count when given as a view.
-Bytes TextBytes(std::u16string_view text) {
-    std::u16string terminated(text);
+Bytes TextBytes(std::basic_string_view<WCHAR> text) {
+    std::basic_string<WCHAR> terminated(text);
     return BytesOf(terminated.c_str(), terminated.size() + 1);
 }
 
@@ -55,16 +58,15 @@ TEST_F(RegistryValues, EveryTypeComesBackByteForByte) {
     std::vector<BYTE> large(100000);
     for (size_t i = 0; i < large.size(); ++i) large[i] = static_cast<BYTE>(i * 7);
     const std::vector<TypedData> cases = {
-        {u"text", REG_SZ, TextBytes(u"caf\u00e9 \U0001F600")},
-        {u"expand", REG_EXPAND_SZ, TextBytes(u"%TEMP%\\x")},
-        {u"binary", REG_BINARY, {0x00, 0xFF, 0x00, 0x7F, 0x80}},
-        {u"dword", REG_DWORD, BytesOf(&dword, 1)},
-        {u"qword", REG_QWORD, BytesOf(&qword, 1)},
-        {u"multi", REG_MULTI_SZ, TextBytes(std::u16string_view(u"one\0two\0", 8))},
-        {u"none", REG_NONE, {}},
-        {u"odd", 0x100, {1, 2, 3}},
-        {u"unterminated", REG_SZ, BytesOf(u"abc", 3)},
-        {u"large", REG_BINARY, large},
+        {TEXT("text"), REG_SZ, TextBytes(TEXT("caf\u00e9 \U0001F600"))},
+        {TEXT("expand"), REG_EXPAND_SZ, TextBytes(TEXT("%TEMP%\\x"))},
+        {TEXT("binary"), REG_BINARY, {0x00, 0xFF, 0x00, 0x7F, 0x80}},
+        {TEXT("dword"), REG_DWORD, BytesOf(&dword, 1)},
+        {TEXT("qword"), REG_QWORD, BytesOf(&qword, 1)},
+        {TEXT("multi"), REG_MULTI_SZ, TextBytes(std::basic_string_view<WCHAR>(TEXT("one\0two\0"), 8))},
+        {TEXT("none"), REG_NONE, {}},
+        {TEXT("odd"), 0x100, {1, 2, 3}},
+        {TEXT("large"), REG_BINARY, large},
     };
     for (const TypedData& value : cases) ASSERT_EQ(Set(value.name, value.type, value.data), ERROR_SUCCESS) << "case " << &value - cases.data();
     for (const TypedData& value : cases) {
@@ -80,56 +82,80 @@ TEST_F(RegistryValues, EveryTypeComesBackByteForByte) {
     }
 }
 
+// The data of a text value is kept as given, terminated or not.
+TEST_F(RegistryValues, AnUnterminatedTextComesBackAsStored) {
+    SKIP_WHERE_WINE_DIFFERS(WineDifference::kUnterminatedTextValueGrows);
+    const Bytes unterminated = BytesOf(TEXT("abc"), 3);
+    ASSERT_EQ(Set(TEXT("unterminated"), REG_SZ, unterminated), ERROR_SUCCESS);
+    DWORD size = 0;
+    ASSERT_EQ(RegQueryValueExW(Key(), TEXT("unterminated"), nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
+    Bytes read(size);
+    ASSERT_EQ(RegQueryValueExW(Key(), TEXT("unterminated"), nullptr, nullptr, read.data(), &size), ERROR_SUCCESS);
+    EXPECT_EQ(read, unterminated);
+}
+
 TEST_F(RegistryValues, ShortBuffersGetTheNeededSizeAndMissingValuesAreNotFound) {
-    ASSERT_EQ(Set(u"v", REG_BINARY, {1, 2, 3, 4, 5, 6}), ERROR_SUCCESS);
+    ASSERT_EQ(Set(TEXT("v"), REG_BINARY, {1, 2, 3, 4, 5, 6}), ERROR_SUCCESS);
     BYTE buffer[4] = {9, 9, 9, 9};
     DWORD size = sizeof(buffer), type = 0;
-    EXPECT_EQ(RegQueryValueExW(Key(), u"v", nullptr, &type, buffer, &size), ERROR_MORE_DATA);
+    EXPECT_EQ(RegQueryValueExW(Key(), TEXT("v"), nullptr, &type, buffer, &size), ERROR_MORE_DATA);
     EXPECT_EQ(size, 6u);
     EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
-    EXPECT_EQ(RegQueryValueExW(Key(), u"v", nullptr, nullptr, buffer, nullptr), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(RegQueryValueExW(Key(), u"missing", nullptr, &type, nullptr, &size), ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(RegQueryValueExW(Key(), u"v", nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS) << "existence only";
-    EXPECT_EQ(RegSetValueExW(Key(), u"v", 0, REG_BINARY, nullptr, 4), ERROR_NOACCESS);
-    EXPECT_EQ(RegSetValueExW(Key(), u"v", 1, REG_BINARY, buffer, 4), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegQueryValueExW(Key(), TEXT("v"), nullptr, nullptr, buffer, nullptr), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegQueryValueExW(Key(), TEXT("missing"), nullptr, &type, nullptr, &size), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegQueryValueExW(Key(), TEXT("v"), nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS) << "existence only";
+    EXPECT_EQ(RegSetValueExW(Key(), TEXT("v"), 0, REG_BINARY, nullptr, 4), ERROR_NOACCESS);
+}
+
+TEST_F(RegistryValues, RefusesAReservedArgumentThatIsNotZero) {
+    SKIP_WHERE_WINE_DIFFERS(WineDifference::kReservedArgumentIgnored);
+    const BYTE data[4] = {};
+    EXPECT_EQ(RegSetValueExW(Key(), TEXT("v"), 1, REG_BINARY, data, 4), ERROR_INVALID_PARAMETER);
 }
 
 TEST_F(RegistryValues, DefaultValueHasNoNameAndDeletionIsReported) {
-    ASSERT_EQ(Set(nullptr, REG_SZ, TextBytes(u"default")), ERROR_SUCCESS);
+    ASSERT_EQ(Set(nullptr, REG_SZ, TextBytes(TEXT("default"))), ERROR_SUCCESS);
     DWORD size = 0;
-    EXPECT_EQ(RegQueryValueExW(Key(), u"", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
+    EXPECT_EQ(RegQueryValueExW(Key(), TEXT(""), nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
     EXPECT_EQ(size, 16u);
-    EXPECT_EQ(RegDeleteValueW(Key(), u""), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteValueW(Key(), TEXT("")), ERROR_SUCCESS);
     EXPECT_EQ(RegQueryValueExW(Key(), nullptr, nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(RegDeleteValueW(Key(), nullptr), ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(RegistryValues, NamesMatchWhateverTheCaseAndAnOverwriteKeepsTheFirstSpelling) {
-    ASSERT_EQ(Set(u"ShowWarning", REG_DWORD, {1, 0, 0, 0}), ERROR_SUCCESS);
-    ASSERT_EQ(Set(u"SHOWWARNING", REG_DWORD, {0, 0, 0, 0}), ERROR_SUCCESS);
-    ASSERT_EQ(Set(u"second", REG_SZ, {}), ERROR_SUCCESS);
+    ASSERT_EQ(Set(TEXT("ShowWarning"), REG_DWORD, {1, 0, 0, 0}), ERROR_SUCCESS);
+    ASSERT_EQ(Set(TEXT("SHOWWARNING"), REG_DWORD, {0, 0, 0, 0}), ERROR_SUCCESS);
+    ASSERT_EQ(Set(TEXT("second"), REG_SZ, {}), ERROR_SUCCESS);
     DWORD value = 7, size = 4;
-    EXPECT_EQ(RegQueryValueExW(Key(), u"showwarning", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size), ERROR_SUCCESS);
+    EXPECT_EQ(RegQueryValueExW(Key(), TEXT("showwarning"), nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size), ERROR_SUCCESS);
     EXPECT_EQ(value, 0u);
 
+    // Windows gives values in no promised order: each is found by its name.
+    std::map<std::basic_string<WCHAR>, std::pair<DWORD, DWORD>> enumerated;  // name: index, type
     WCHAR name[32];
     DWORD nameLength = 32;
     DWORD type = 0;
-    size = 4;
-    EXPECT_EQ(RegEnumValueW(Key(), 0, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size), ERROR_SUCCESS);
-    EXPECT_EQ(std::u16string(name, nameLength), u"ShowWarning");
-    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
-    nameLength = 32;
-    EXPECT_EQ(RegEnumValueW(Key(), 1, name, &nameLength, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
-    EXPECT_EQ(std::u16string(name, nameLength), u"second");
+    for (DWORD index = 0; index < 2; ++index) {
+        nameLength = 32;
+        EXPECT_EQ(RegEnumValueW(Key(), index, name, &nameLength, nullptr, &type, nullptr, nullptr), ERROR_SUCCESS);
+        enumerated[std::basic_string<WCHAR>(name, nameLength)] = {index, type};
+    }
+    ASSERT_EQ(enumerated.size(), 2u);
+    ASSERT_EQ(enumerated.count(TEXT("ShowWarning")), 1u) << "the first spelling";
+    ASSERT_EQ(enumerated.count(TEXT("second")), 1u);
+    EXPECT_EQ(enumerated[TEXT("ShowWarning")].second, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(enumerated[TEXT("second")].second, static_cast<DWORD>(REG_SZ));
     nameLength = 32;
     EXPECT_EQ(RegEnumValueW(Key(), 2, name, &nameLength, nullptr, nullptr, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
     nameLength = 6;  // "second" needs 7 with its terminator
-    EXPECT_EQ(RegEnumValueW(Key(), 1, name, &nameLength, nullptr, nullptr, nullptr, nullptr), ERROR_MORE_DATA);
+    EXPECT_EQ(RegEnumValueW(Key(), enumerated[TEXT("second")].first, name, &nameLength, nullptr, nullptr, nullptr, nullptr),
+              ERROR_MORE_DATA);
 
     nameLength = 32;
     size = 2;
-    EXPECT_EQ(RegEnumValueW(Key(), 0, name, &nameLength, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size),
+    EXPECT_EQ(RegEnumValueW(Key(), enumerated[TEXT("ShowWarning")].first, name, &nameLength, nullptr, nullptr,
+                            reinterpret_cast<BYTE*>(&value), &size),
               ERROR_MORE_DATA);
     EXPECT_EQ(size, 4u);
 

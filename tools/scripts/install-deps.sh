@@ -7,6 +7,7 @@ packages=(
   libsqlite3-dev libpugixml-dev libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   pkg-config libpango1.0-dev libcairo2-dev fonts-noto-core fonts-noto-cjk
+  wine wine64 googletest locales
 )
 missing=()
 for package in "${packages[@]}"; do

@@ -1,5 +1,6 @@
-// Path trimming: both "\" and "/" separate path elements, and a root ("C:\",
-// "\\server\share\", "/") keeps its separator.
+// Path trimming: both "\" and "/" separate path elements (Linux paths use "/"),
+// and a drive or Unix root ("C:\", "/") keeps its separator; a UNC root
+// ("\\server\share") has none of its own, as Windows strips it.
 #include <pathcch.h>
 #include <shlwapi.h>
 #include <windows.h>
@@ -13,13 +14,13 @@ size_t RootLength(const WCHAR* path, size_t length) {
     if (length >= 2 && path[1] == u':' && ((path[0] | 0x20) >= u'a' && (path[0] | 0x20) <= u'z'))
         return length >= 3 && IsSeparator(path[2]) ? 3 : 2;
     if (length >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
-        // \\server\share\ : two more elements belong to the root.
+        // \\server\share : two more elements belong to the root, not the separator after them.
         size_t at = 2;
         for (int element = 0; element < 2 && at < length; ++element) {
+            if (element > 0) ++at;
             while (at < length && !IsSeparator(path[at])) ++at;
-            if (at < length) ++at;
         }
-        return at;
+        return at < length ? at : length;
     }
     return length >= 1 && IsSeparator(path[0]) ? 1 : 0;
 }

@@ -8,9 +8,16 @@
 
 #include <atomic>
 #include <new>
+#include <string>
+#include <string_view>
 #include <type_traits>
 
 namespace pal::winrt {
+
+// Text in the platform's UTF-16 unit (char16_t on Linux, wchar_t on Windows).
+using WideText = std::basic_string<WCHAR>;
+using WideTextView = std::basic_string_view<WCHAR>;
+using ClassName = WideTextView;
 
 template <class Derived, class First, class... Others> class RuntimeObject : public First, public Others... {
 public:
@@ -37,7 +44,7 @@ public:
     HRESULT STDMETHODCALLTYPE GetIids(ULONG*, IID**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetRuntimeClassName(HSTRING* className) override {
         if (className == nullptr) return E_POINTER;
-        const std::u16string_view name = Derived::kRuntimeClassName;
+        const ClassName name = Derived::kRuntimeClassName;
         return WindowsCreateString(name.data(), static_cast<UINT32>(name.size()), className);
     }
     HRESULT STDMETHODCALLTYPE GetTrustLevel(TrustLevel* trustLevel) override {

@@ -21,7 +21,7 @@ constexpr HRESULT kNoApplicationIdentity = static_cast<HRESULT>(0x80070490);
 
 class ToastNotification final : public RuntimeObject<ToastNotification, winsdk::IToastNotification> {
 public:
-    static constexpr std::u16string_view kRuntimeClassName = u"Windows.UI.Notifications.ToastNotification";
+    static constexpr ClassName kRuntimeClassName = TEXT("Windows.UI.Notifications.ToastNotification");
 
     explicit ToastNotification(winsdk::IXmlDocument* content) : content_(com_ptr<winsdk::IXmlDocument>::copy(content)) {}
 
@@ -50,9 +50,9 @@ HRESULT ToastText(winsdk::IToastNotification* toast, HSTRING* text) noexcept {
 
 class ToastNotifier final : public RuntimeObject<ToastNotifier, winsdk::IToastNotifier> {
 public:
-    static constexpr std::u16string_view kRuntimeClassName = u"Windows.UI.Notifications.ToastNotifier";
+    static constexpr ClassName kRuntimeClassName = TEXT("Windows.UI.Notifications.ToastNotifier");
 
-    explicit ToastNotifier(std::u16string applicationId) : applicationId_(std::move(applicationId)) {}
+    explicit ToastNotifier(WideText applicationId) : applicationId_(std::move(applicationId)) {}
 
     HRESULT STDMETHODCALLTYPE Show(winsdk::IToastNotification* notification) override {
         if (notification == nullptr) return E_INVALIDARG;
@@ -60,20 +60,20 @@ public:
         RETURN_IF_FAILED(ToastText(notification, &text));
         UINT32 length = 0;
         const WCHAR* units = WindowsGetStringRawBuffer(text, &length);
-        const HRESULT stored = toast_store::Append(applicationId_, std::u16string_view(units, length));
+        const HRESULT stored = toast_store::Append(applicationId_, WideTextView(units, length));
         WindowsDeleteString(text);
         return stored;
     }
     HRESULT STDMETHODCALLTYPE Hide(winsdk::IToastNotification*) override { return E_NOTIMPL; }
 
 private:
-    const std::u16string applicationId_;
+    const WideText applicationId_;
 };
 
 class ToastNotificationManagerStatics final
     : public RuntimeObject<ToastNotificationManagerStatics, IActivationFactory, winsdk::IToastNotificationManagerStatics> {
 public:
-    static constexpr std::u16string_view kRuntimeClassName = u"Windows.UI.Notifications.ToastNotificationManager";
+    static constexpr ClassName kRuntimeClassName = TEXT("Windows.UI.Notifications.ToastNotificationManager");
 
     // A class of statics only: nothing to activate.
     HRESULT STDMETHODCALLTYPE ActivateInstance(IInspectable**) override { return E_NOTIMPL; }
@@ -88,7 +88,7 @@ public:
         const WCHAR* units = WindowsGetStringRawBuffer(applicationId, &length);
         if (length == 0) return E_INVALIDARG;
         try {
-            return ToastNotifier::Create(notifier, std::u16string(units, length));
+            return ToastNotifier::Create(notifier, WideText(units, length));
         } catch (const std::bad_alloc&) {
             return E_OUTOFMEMORY;
         }
@@ -98,7 +98,7 @@ public:
 class ToastNotificationFactory final
     : public RuntimeObject<ToastNotificationFactory, IActivationFactory, winsdk::IToastNotificationFactory> {
 public:
-    static constexpr std::u16string_view kRuntimeClassName = ToastNotification::kRuntimeClassName;
+    static constexpr ClassName kRuntimeClassName = ToastNotification::kRuntimeClassName;
 
     // A toast needs its content: there is no default construction.
     HRESULT STDMETHODCALLTYPE ActivateInstance(IInspectable**) override { return E_NOTIMPL; }

@@ -22,7 +22,8 @@ struct Toast {
 };
 
 // Stores one toast; on success *id (if given) is its id.
-HRESULT Append(std::u16string_view appUserModelId, std::u16string_view xml, int64_t* id = nullptr) noexcept;
+HRESULT Append(std::basic_string_view<WCHAR> appUserModelId, std::basic_string_view<WCHAR> xml,
+               int64_t* id = nullptr) noexcept;
 
 // Every stored toast in id order, or only those of one AppUserModelID.
 HRESULT List(std::vector<Toast>& toasts, const std::optional<std::string>& appUserModelId = std::nullopt);
