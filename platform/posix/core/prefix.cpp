@@ -1,6 +1,8 @@
 // The prefix directory, read from the environment on every call so that tests
-// can switch prefixes, created (with its parents) on demand, and checked on
-// every use: a refused prefix answers ERROR_ACCESS_DENIED to every call.
+// can switch prefixes, created (with its parents) on demand, and checked before
+// its first use by each thread: a refused prefix answers ERROR_ACCESS_DENIED to
+// every call. A prefix once accepted stays accepted for the thread, so calls on
+// the warm path do not look at the disk for it again.
 #include "platform/posix/core/prefix.h"
 
 #include <sys/stat.h>
@@ -48,12 +50,16 @@ bool MakeDirectories(const std::string& path) {
 LSTATUS FindPrefix(std::string& path) {
     path = ConfiguredPath();
     if (path.empty()) return ERROR_PATH_NOT_FOUND;
+    thread_local std::string accepted;
+    if (path == accepted) return ERROR_SUCCESS;
     struct stat info{};
     // Made here it is 0700 (a umask only takes bits away); if another made it first, it is checked as found.
     if (stat(path.c_str(), &info) != 0 && (!MakeDirectories(path) || stat(path.c_str(), &info) != 0))
         return ERROR_PATH_NOT_FOUND;
     if (!S_ISDIR(info.st_mode)) return ERROR_PATH_NOT_FOUND;
-    return Refusal(info).empty() ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+    if (!Refusal(info).empty()) return ERROR_ACCESS_DENIED;
+    accepted = path;
+    return ERROR_SUCCESS;
 }
 
 void StopIfPrefixRefused() {

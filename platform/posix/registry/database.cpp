@@ -54,9 +54,13 @@ LSTATUS CodeOf(int result) noexcept {
 
 // Idle connections by database file. Deliberately never destroyed: worker
 // threads may still call the registry while the process runs its exit handlers.
+// Each thread keeps the connection it used last at hand, so a call on the warm
+// path takes neither the pool's lock nor a look-up; a nested call, or a thread
+// that changes prefixes, goes to the shared pool.
 class Pool {
 public:
     std::unique_ptr<Connection> Take(const std::string& file) {
+        if (Slot& slot = ThreadSlot(); slot.connection && slot.file == file) return std::move(slot.connection);
         {
             std::lock_guard<std::mutex> lock(mutex_);
             std::vector<std::unique_ptr<Connection>>& idle = idle_[file];
@@ -70,11 +74,25 @@ public:
     }
 
     void Give(const std::string& file, std::unique_ptr<Connection> connection) {
+        if (Slot& slot = ThreadSlot(); !slot.connection) {
+            slot.file = file;
+            slot.connection = std::move(connection);
+            return;
+        }
         std::lock_guard<std::mutex> lock(mutex_);
         idle_[file].push_back(std::move(connection));
     }
 
 private:
+    struct Slot {
+        std::string file;
+        std::unique_ptr<Connection> connection;
+    };
+    static Slot& ThreadSlot() {
+        thread_local Slot slot;
+        return slot;
+    }
+
     std::mutex mutex_;
     std::unordered_map<std::string, std::vector<std::unique_ptr<Connection>>> idle_;
 };

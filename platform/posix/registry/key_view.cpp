@@ -115,11 +115,25 @@ std::vector<StoredValue> MergedValues(Connection& db, const std::vector<KeyId>& 
     return merged;
 }
 
-std::optional<StoredValue> MergedValue(Connection& db, const std::vector<KeyId>& layers, std::u16string_view name) {
-    for (KeyId layer : layers) {
-        if (std::optional<StoredValue> value = FindValue(db, layer, name)) return value;
+LSTATUS FindMergedValue(Connection& db, const KeyObject& object, std::u16string_view name, StoredValue& value) {
+    // A key's deletion takes its values with it, so a value found proves the
+    // key is there: the usual read is one query.
+    if (!object.classesView) {
+        if (std::optional<StoredValue> found = FindValue(db, object.id, name)) {
+            value = std::move(*found);
+            return ERROR_SUCCESS;
+        }
+        return KeyExists(db, object.id) ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
     }
-    return std::nullopt;
+    std::vector<KeyId> layers;
+    if (LSTATUS resolved = ResolveLayers(db, object, layers); resolved != ERROR_SUCCESS) return resolved;
+    for (KeyId layer : layers) {
+        if (std::optional<StoredValue> found = FindValue(db, layer, name)) {
+            value = std::move(*found);
+            return ERROR_SUCCESS;
+        }
+    }
+    return ERROR_FILE_NOT_FOUND;
 }
 
 }  // namespace pal::registry

@@ -28,6 +28,8 @@ LSTATUS ValueTarget(Connection& db, const KeyObject& object, KeyId& target);
 // The merged view: the first layer's entry wins over same-named later ones.
 std::vector<std::u16string> MergedSubkeys(Connection& db, const std::vector<KeyId>& layers);
 std::vector<StoredValue> MergedValues(Connection& db, const std::vector<KeyId>& layers);
-std::optional<StoredValue> MergedValue(Connection& db, const std::vector<KeyId>& layers, std::u16string_view name);
+// The value of that name as the key shows it: ERROR_FILE_NOT_FOUND without
+// one, ERROR_KEY_DELETED once the key is gone.
+LSTATUS FindMergedValue(Connection& db, const KeyObject& object, std::u16string_view name, StoredValue& value);
 
 }  // namespace pal::registry

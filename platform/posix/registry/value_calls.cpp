@@ -46,12 +46,7 @@ extern "C" LSTATUS WINAPI RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD 
     if (reserved != nullptr || (data != nullptr && size == nullptr)) return ERROR_INVALID_PARAMETER;
     StoredValue found;
     const LSTATUS status = OnKey(key, Access::Read, KEY_QUERY_VALUE, [&](Connection& db, const KeyObject& object) {
-        std::vector<KeyId> layers;
-        if (LSTATUS resolved = ResolveLayers(db, object, layers); resolved != ERROR_SUCCESS) return resolved;
-        std::optional<StoredValue> value = MergedValue(db, layers, NameOf(valueName));
-        if (!value) return static_cast<LSTATUS>(ERROR_FILE_NOT_FOUND);
-        found = std::move(*value);
-        return static_cast<LSTATUS>(ERROR_SUCCESS);
+        return FindMergedValue(db, object, NameOf(valueName), found);
     });
     return status != ERROR_SUCCESS ? status : DeliverValue(found, type, data, size);
 }
