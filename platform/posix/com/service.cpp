@@ -149,12 +149,16 @@ public:
             }
         }
         if (!closed) return;
+        const std::string path = closed->path;
+        const ino_t inode = closed->inode;
+        // Stop listening before anything else: a server starting meanwhile must
+        // find this endpoint dead, not be refused as a second server.
+        closed.reset();
         EndpointDirectoryLock directory;
         if (FAILED(directory.Take(Clock::now() + kDirectoryLockWait))) return;
         // Leave the name alone if a newer server has taken it over meanwhile.
         struct stat info{};
-        if (stat(closed->path.c_str(), &info) == 0 && info.st_ino == closed->inode) unlink(closed->path.c_str());
-        closed.reset();
+        if (stat(path.c_str(), &info) == 0 && info.st_ino == inode) unlink(path.c_str());
         if (last) directory.Tidy();
     }
 
