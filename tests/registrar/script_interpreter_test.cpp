@@ -4,11 +4,25 @@
 
 #include <string>
 
+#include "common/unique_any.h"
 #include "registrar/reg_script_parser.h"
 #include "tests/support/prefix_fixture.h"
 #include "tests/registrar/registry_tree.h"
 
 namespace {
+
+std::string Narrow(std::u16string_view text) { return std::string(text.begin(), text.end()); }
+
+// The number of keys on the path Test\K\K...: how deep a script reached.
+unsigned KeyDepth(const char16_t* top) {
+    unique_hkey key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, top, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return 0;
+    unsigned depth = 1;
+    for (unique_hkey child; RegOpenKeyExW(key.get(), u"K", 0, KEY_READ, child.put()) == ERROR_SUCCESS; ++depth) {
+        key = std::move(child);
+    }
+    return depth;
+}
 
 class ScriptInterpreter : public TemporaryPrefixTest {
 protected:
@@ -80,6 +94,7 @@ TEST_F(ScriptInterpreter, UnregisterKeepsNoRemoveKeysAndKeysWithOtherSubkeys) {
     EXPECT_EQ(Unregister(script), S_OK) << "unregistering twice";
     EXPECT_EQ(Tree(), "[Test]\n");
     EXPECT_EQ(Unregister(u"HKCU { Missing { Val v = s x Deeper { } } }"), S_OK);
+    EXPECT_EQ(Tree(u"Missing"), "(none)") << "unregistering creates nothing";
 }
 
 TEST_F(ScriptInterpreter, UndoesOnlyTheFailingRootBlock) {
@@ -124,6 +139,27 @@ TEST_F(ScriptInterpreter, RefusesBackslashesInKeyNamesInBothPasses) {
     EXPECT_EQ(Unregister(u"HKCU { Test { A { 'B\\' } } }"), DISP_E_EXCEPTION);
     EXPECT_EQ(Tree(), "[Test]\n[Test\\A]\n[Test\\A\\B]\n");
     EXPECT_EQ(Register(u"HKCU { Test { Val 'a\\b' = s v } }"), S_OK) << "value names may hold one";
+    EXPECT_EQ(Tree(), "[Test]\na\\b=S:v\n[Test\\A]\n[Test\\A\\B]\n");
+}
+
+// The empty name opens the parent key itself: as a ForceRemove, Delete or key
+// entry it would empty or remove the parent, protected names included.
+TEST_F(ScriptInterpreter, RefusesEmptyKeyNamesInBothPasses) {
+    CreateKeyPath(HKEY_CURRENT_USER, u"Test\\CLSID\\Other");
+    CreateKeyPath(HKEY_CURRENT_USER, u"Test\\Software\\Other");
+    CreateKeyPath(HKEY_CURRENT_USER, u"Test\\Leaf");
+    const std::string before = Tree();
+    for (const char16_t* script : {u"HKCU { Test { NoRemove CLSID { ForceRemove '' } } }",
+                                   u"HKCU { Test { NoRemove Software { Delete '' } } }",
+                                   u"HKCU { Test { ForceRemove '' } }",
+                                   u"HKCU { Test { Leaf { '' } } }",
+                                   u"HKCU { Test { Leaf { '' = s 'x' } } }"}) {
+        EXPECT_EQ(Register(script), DISP_E_EXCEPTION) << Narrow(script);
+        EXPECT_EQ(Unregister(script), DISP_E_EXCEPTION) << Narrow(script);
+        EXPECT_EQ(Tree(), before) << Narrow(script);
+    }
+    EXPECT_EQ(Unregister(u"HKCU { NoRemove Test { Leaf { '' } } }"), DISP_E_EXCEPTION);
+    EXPECT_EQ(Tree(), before) << "the empty Leaf is still there";
 }
 
 TEST_F(ScriptInterpreter, RefusesBlocksAfterValuesAndDeletions) {
@@ -139,11 +175,19 @@ TEST_F(ScriptInterpreter, RefusesNestingBeyondTheLimitWithoutExhaustingTheStack)
         for (unsigned i = 0; i < levels; ++i) script += u"} ";
         return script + u"}";
     };
-    EXPECT_EQ(Register(nested(20)), S_OK);
-    EXPECT_EQ(Unregister(nested(20)), S_OK);
+    // Test's block is depth 1, so 255 nested blocks reach the limit and 256 pass it.
+    const unsigned deepest = CRegScriptParser::kMaxBlockDepth - 1;
+    EXPECT_EQ(Register(nested(deepest)), S_OK);
+    EXPECT_EQ(KeyDepth(u"Test"), deepest + 1);
+    EXPECT_EQ(Unregister(nested(deepest)), S_OK);
     EXPECT_EQ(Tree(), "(none)");
+    // Past the limit the block is refused before any key of its level is made;
+    // the undo meets the same limit, so the levels above it stay.
+    EXPECT_EQ(Register(nested(deepest + 1)), DISP_E_EXCEPTION);
+    EXPECT_EQ(KeyDepth(u"Test"), deepest + 1);
+    EXPECT_EQ(Unregister(nested(deepest + 1)), DISP_E_EXCEPTION);
+    EXPECT_EQ(KeyDepth(u"Test"), deepest + 1) << "nothing removed by a refused pass";
     EXPECT_EQ(Register(nested(1000)), DISP_E_EXCEPTION);
-    EXPECT_EQ(Unregister(nested(1000)), DISP_E_EXCEPTION);
 }
 
 }  // namespace
