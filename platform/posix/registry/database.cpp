@@ -10,7 +10,7 @@
 #include <mutex>
 #include <new>
 
-#include "platform/posix/core/prefix.h"
+#include "platform/posix/registry/database_location.h"
 
 namespace pal::registry {
 namespace {
@@ -102,8 +102,9 @@ private:
 }  // namespace
 
 Connection::Connection(const std::string& file) {
+    const int uri = IsMemoryDatabaseName(file) ? SQLITE_OPEN_URI : 0;
     const int opened = sqlite3_open_v2(file.c_str(), &database_,
-                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | uri, nullptr);
     if (opened != SQLITE_OK) {
         const LSTATUS code = database_ != nullptr ? CodeOf(sqlite3_extended_errcode(database_)) : ERROR_OUTOFMEMORY;
         sqlite3_close(database_);
@@ -197,9 +198,9 @@ int64_t Query::Changes() const { return sqlite3_changes64(connection_.Handle());
 
 LSTATUS InTransaction(Access access, const std::function<LSTATUS(Connection&)>& body) noexcept {
     try {
-        const std::string prefix = PrefixDirectory();
-        if (prefix.empty()) return ERROR_CANTOPEN;
-        Lease lease(prefix + "/registry.db");
+        const std::string file = RegistryDatabaseName();
+        if (file.empty()) return ERROR_CANTOPEN;
+        Lease lease(file);
         Connection& connection = *lease;
         connection.Execute(access == Access::Write ? "BEGIN IMMEDIATE" : "BEGIN");
         LSTATUS status = ERROR_SUCCESS;
