@@ -133,6 +133,11 @@ int64_t Connection::LastInsertedRow() const noexcept { return sqlite3_last_inser
 void Connection::Fail(int result) const { throw StoreError{CodeOf(result)}; }
 
 void Connection::Execute(const char* sql) {
+    // The transaction statements run on every call: kept prepared, not parsed each time.
+    if (std::strchr(sql, ';') == nullptr) {
+        Query(*this, sql).Run();
+        return;
+    }
     const int result = sqlite3_exec(database_, sql, nullptr, nullptr, nullptr);
     if (result != SQLITE_OK) Fail(result);
 }
