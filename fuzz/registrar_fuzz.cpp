@@ -100,7 +100,3 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (text.find(u"HKCR") != std::u16string::npos) RunBothPasses(text, true);
     return 0;
 }
-
-// Allocation stacks and the quarantine cost more than the target itself here;
-// a small quarantine also keeps memory flat over a long campaign.
-extern "C" const char* __asan_default_options() { return "malloc_context_size=2:max_malloc_fill_size=0:quarantine_size_mb=16"; }
