@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang (libFuzzer, ASan, UBSan) in build-fuzz/ and
-# runs each for SECONDS (default 60) from its committed seeds, memory capped at
-# 512 MB. A crash, a broken invariant, a time-out or a memory overrun is a
+# runs each for SECONDS (default 60) from its committed seeds (fuzz/corpus/),
+# with its dictionary (fuzz/TARGET.dict) and options (fuzz/TARGET.options, one a
+# line) when it has them, memory capped at 512 MB. A crash, a broken invariant, a time-out or a memory overrun is a
 # finding: its input lands in build-fuzz/findings/ and the script fails.
 #   tools/scripts/fuzz.sh [SECONDS] [TARGET...]
 set -euo pipefail
@@ -9,7 +10,7 @@ seconds=${1:-60}
 shift || true
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build="$root/build-fuzz"
-all_targets=(registry_script toast_xml command_line)
+all_targets=(registry_script toast_xml command_line pal_reg)
 targets=("${@:-${all_targets[@]}}")
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -22,13 +23,14 @@ failed=()
 for target in "${targets[@]}"; do
   corpus="$build/corpus/$target"
   mkdir -p "$corpus"
-  dict=()
-  [ -f "$root/fuzz/$target.dict" ] && dict=(-dict="$root/fuzz/$target.dict")
+  extra=()
+  [ -f "$root/fuzz/$target.dict" ] && extra+=(-dict="$root/fuzz/$target.dict")
+  [ -f "$root/fuzz/$target.options" ] && mapfile -t -O ${#extra[@]} extra <"$root/fuzz/$target.options"
   echo "fuzz: $target for ${seconds}s"
-  if ! "$build/bin/${target}_fuzz" "$corpus" "$root/fuzz/corpus/$target" "${dict[@]}" \
+  if ! "$build/bin/${target}_fuzz" "$corpus" "$root/fuzz/corpus/$target" "${extra[@]}" \
       -max_total_time="$seconds" -max_len=8192 -timeout=10 -rss_limit_mb=512 \
       -artifact_prefix="$build/findings/$target-" -print_final_stats=1 \
-      >"$build/$target.log" 2>&1; then
+      </dev/null >"$build/$target.log" 2>&1; then
     failed+=("$target")
     tail -n 40 "$build/$target.log" >&2
   fi
