@@ -4,7 +4,10 @@
 
 #include <string>
 
+#include "common/hresult.h"
 #include "common/unique_any.h"
+#include "platform/posix/testing/fault_injection.h"
+#include "platform/posix/testing/registry_testing.h"
 #include "registrar/reg_script_parser.h"
 #include "tests/support/prefix_fixture.h"
 #include "tests/registrar/registry_tree.h"
@@ -188,6 +191,76 @@ TEST_F(ScriptInterpreter, RefusesNestingBeyondTheLimitWithoutExhaustingTheStack)
     EXPECT_EQ(Unregister(nested(deepest + 1)), DISP_E_EXCEPTION);
     EXPECT_EQ(KeyDepth(u"Test"), deepest + 1) << "nothing removed by a refused pass";
     EXPECT_EQ(Register(nested(1000)), DISP_E_EXCEPTION);
+}
+
+// Every registry call the interpreter makes can fail: its code ends the pass as
+// HRESULT_FROM_WIN32, a failed register pass is undone, and "not found" is no
+// error where the unregister pass expects absent keys and values.
+TEST_F(ScriptInterpreter, FailingCallsEndThePassWithTheirCodeAndRegisteringIsUndone) {
+    using pal::testing::Fault;
+    const std::u16string longName(256, u'k');
+    const std::u16string longHex(600, u'a');
+    const std::u16string longList(300, u'm');
+    struct Row {
+        const char* what;
+        const char16_t* prepare;  // registered first, without faults
+        Fault fault;
+        unsigned passed;  // calls that go through before the faulted one
+        DWORD code;
+        bool doRegister;
+        std::u16string script;
+        HRESULT expected;
+        const char* tree;  // below HKCU\Test afterwards
+    };
+    const Row rows[] = {
+        {"create", u"", Fault::RegCreateKeyEx, 0, ERROR_ACCESS_DENIED, true, u"HKCU { Test { A } }",
+         E_ACCESSDENIED, "(none)"},
+        {"create, undone", u"", Fault::RegCreateKeyEx, 2, ERROR_KEY_DELETED, true,
+         u"HKCU { Test { Val v = s x First Second } }", HResultFromWin32(ERROR_KEY_DELETED), "(none)"},
+        {"set value, undone", u"", Fault::RegSetValueEx, 1, ERROR_WRITE_FAULT, true,
+         u"HKCU { Test { Val a = s x Val b = d 1 } }", HResultFromWin32(ERROR_WRITE_FAULT), "(none)"},
+        {"B without a buffer", u"", Fault::CoTaskMemAlloc, 0, 1, true, u"HKCU { Test { Val b = b " + longHex + u" } }",
+         E_FAIL, "(none)"},
+        {"M without a buffer", u"", Fault::CoTaskMemAlloc, 0, 1, true, u"HKCU { Test { Val m = m " + longList + u" } }",
+         E_OUTOFMEMORY, "(none)"},
+        {"open", u"HKCU { Test { A } }", Fault::RegOpenKeyEx, 0, ERROR_ACCESS_DENIED, false, u"HKCU { Test { A } }",
+         E_ACCESSDENIED, "[Test]\n[Test\\A]\n"},
+        {"open answering not found", u"HKCU { Test { A } }", Fault::RegOpenKeyEx, 0, ERROR_FILE_NOT_FOUND, false,
+         u"HKCU { Test { A } }", S_OK, "[Test]\n[Test\\A]\n"},
+        {"close", u"HKCU { Test { A } }", Fault::RegCloseKey, 0, ERROR_INVALID_HANDLE, false, u"HKCU { Test { A } }",
+         HResultFromWin32(ERROR_INVALID_HANDLE), "[Test]\n[Test\\A]\n"},
+        {"delete key", u"HKCU { Test { A } }", Fault::RegDeleteKey, 0, ERROR_ACCESS_DENIED, false,
+         u"HKCU { Test { A } }", E_ACCESSDENIED, "[Test]\n[Test\\A]\n"},
+        {"delete value", u"HKCU { Test { Val v = s x } }", Fault::RegDeleteValue, 0, ERROR_ACCESS_DENIED, false,
+         u"HKCU { NoRemove Test { Val v = s x } }", E_ACCESSDENIED, "[Test]\nv=S:x\n"},
+        {"delete value answering not found", u"HKCU { Test { Val v = s x } }", Fault::RegDeleteValue, 0,
+         ERROR_FILE_NOT_FOUND, false, u"HKCU { NoRemove Test { Val v = s x } }", S_OK, "[Test]\nv=S:x\n"},
+        {"NoRemove value kept", u"HKCU { Test { Val v = s x Val w = s y } }", Fault::Count, 0, 0, false,
+         u"HKCU { NoRemove Test { NoRemove Val v = s x Val w = s y } }", S_OK, "[Test]\nv=S:x\n"},
+        {"Delete with a backslash", u"HKCU { Test { A { B } } }", Fault::Count, 0, 0, true,
+         u"HKCU { Test { Delete A\\B } }", DISP_E_EXCEPTION, "[Test]\n[Test\\A]\n[Test\\A\\B]\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        ASSERT_EQ(pal::testing::ClearRegistry(), ERROR_SUCCESS);
+        ASSERT_EQ(Register(row.prepare), S_OK);
+        if (row.fault != Fault::Count) pal::testing::InjectFailureAfter(row.fault, row.passed, row.code);
+        EXPECT_EQ(row.doRegister ? Register(row.script) : Unregister(row.script), row.expected);
+        if (row.fault != Fault::Count) pal::testing::InjectFailure(row.fault, 0);
+        EXPECT_EQ(Tree(), row.tree);
+    }
+
+    // Key names are not checked by the interpreter: a 256-unit name reaches the
+    // registry, whose refusal is the pass's result.
+    ASSERT_EQ(pal::testing::ClearRegistry(), ERROR_SUCCESS);
+    unique_hkey refused;
+    const LSTATUS tooLong = RegCreateKeyExW(HKEY_CURRENT_USER, longName.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+                                            refused.put(), nullptr);
+    ASSERT_NE(tooLong, ERROR_SUCCESS);
+    ASSERT_NE(tooLong, ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(Register(u"HKCU { Test { '" + longName + u"' } }"), HResultFromWin32(tooLong));
+    EXPECT_EQ(Unregister(u"HKCU { Test { '" + longName + u"' } }"), HResultFromWin32(tooLong));
+    EXPECT_EQ(Tree(), "[Test]\n") << "the undo stops at the same refusal, before Test";
 }
 
 }  // namespace
