@@ -1,7 +1,10 @@
 # The two commands: "make run" runs the main job, "make test" builds everything
 # from scratch and runs every test (plain, under ASan+UBSan, the concurrency
-# tests under TSan) and cross-builds the Windows executable.
-.PHONY: run test deps build clean
+# tests under TSan), cross-builds the Windows executable and gives every fuzz
+# target a short run. "make fuzz" runs every fuzz target for FUZZ_SECONDS each.
+.PHONY: run test fuzz deps build clean
+
+FUZZ_SECONDS ?= 60
 
 deps:
 	@tools/scripts/install-deps.sh
@@ -27,8 +30,11 @@ test: deps
 	cmake --preset windows >/dev/null
 	cmake --build --preset windows
 	tools/scripts/check-windows-build.sh build-windows/bin/QuillNotification.exe
-	tools/scripts/fuzz-registrar.sh 30
+	tools/scripts/fuzz.sh 10
 	@echo "make test: every suite passed"
+
+fuzz: deps
+	tools/scripts/fuzz.sh $(FUZZ_SECONDS)
 
 clean:
 	rm -rf build build-asan build-tsan build-windows build-fuzz
