@@ -14,6 +14,7 @@
 #include "common/com_ptr.h"
 #include "common/static_order.h"
 #include "platform/posix/testing/fault_injection.h"
+#include "platform/posix/testing/originated_errors.h"
 #include "tests/support/temporary_prefix.h"
 
 namespace {
@@ -164,9 +165,13 @@ TEST_F(ModuleTest, AggregationIsRefusedAndTakesNoServerReference) {
     com_ptr<IUnknown> outer;
     ASSERT_EQ(factory->CreateInstance(nullptr, __uuidof(IUnknown), outer.put_void()), S_OK);
     void* object = reinterpret_cast<void*>(1);
+    pal::testing::ForgetOriginatedErrors();
     EXPECT_EQ(factory->CreateInstance(outer.get(), __uuidof(IUnknown), &object), CLASS_E_NOAGGREGATION);
     EXPECT_EQ(object, nullptr);
     EXPECT_EQ(ServerCount(), 1u) << "only the outer object counts";
+    const auto originated = pal::testing::OriginatedErrors();
+    ASSERT_EQ(originated.size(), 1u) << "the refusal is reported to the error tools";
+    EXPECT_EQ(originated[0].code, CLASS_E_NOAGGREGATION);
 }
 
 TEST_F(ModuleTest, AnUnsupportedInterfaceDestroysTheObjectAndSignals) {
