@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "common/com_ptr.h"
+#include "fuzz/scratch_prefix.h"
 #include "platform/posix/com/channel.h"
 #include "platform/posix/com/proxy.h"
 #include "platform/posix/com/stub.h"
@@ -203,9 +204,7 @@ void FeedReplies(const uint8_t* data, size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    char pattern[] = "/tmp/quill-fuzz-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) std::abort();
-    setenv("PAL_PREFIX", pattern, 1);
+    fuzz::UseScratchPrefix();
     DWORD cookie = 0;
     if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)) ||
         FAILED(CoRegisterClassObject(kFuzzClass, &factory, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE, &cookie)))

@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+#include "fuzz/scratch_prefix.h"
 #include "fuzz/sqlite_allocator.h"
 #include "platform/posix/testing/registry_testing.h"
 #include "tools/pal/reg.h"
@@ -61,9 +62,7 @@ void RunCommand(const pal::tool::Arguments& arguments) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    char pattern[] = "/tmp/quill-fuzz-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) std::abort();
-    setenv("PAL_PREFIX", pattern, 1);
+    fuzz::UseScratchPrefix();
     if (std::freopen("/dev/null", "r", stdin) == nullptr) std::abort();  // "reg delete" without /f asks
     fuzz::UsePlainAllocatorForSqlite();
     pal::testing::KeepRegistryInMemory(true);

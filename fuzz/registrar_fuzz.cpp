@@ -12,6 +12,7 @@
 #include <string>
 
 #include "common/unique_any.h"
+#include "fuzz/scratch_prefix.h"
 #include "fuzz/sqlite_allocator.h"
 #include "platform/posix/testing/registry_testing.h"
 #include "registrar/per_user_registration.h"
@@ -82,9 +83,7 @@ void RunBothPasses(const std::u16string& text, bool perUser) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    char pattern[] = "/tmp/quill-fuzz-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) std::abort();
-    setenv("PAL_PREFIX", pattern, 1);
+    fuzz::UseScratchPrefix();
     fuzz::UsePlainAllocatorForSqlite();
     pal::testing::KeepRegistryInMemory(true);
     MakeBaseline();

@@ -5,7 +5,9 @@
 
 #include <string>
 
+#include "common/base_module.h"
 #include "host/atl_module.h"
+#include "platform/posix/testing/fault_injection.h"
 #include "host/registration_switches.h"
 #include "registrar/per_user_registration.h"
 
@@ -98,6 +100,27 @@ TEST(SwitchResult, RemovalSuccessBecomesSOkAndRegistrationPassesThrough) {
     EXPECT_TRUE(HandleRegistrationSwitches(module, u"-Embedding", &result)) << "no switch: the start goes on";
     EXPECT_EQ(result, S_OK);
     EXPECT_EQ(update.calls, 0);
+}
+
+// Both module records start without their lock when it cannot be made: the
+// server module's size marker stays 0, so its teardown does nothing, and the
+// base module still answers its resource list.
+TEST(ModuleRecords, StartWithoutALockThatCannotBeMade) {
+    pal::testing::InjectFailure(pal::testing::Fault::InitializeCriticalSection, ERROR_NOT_ENOUGH_MEMORY, 2);
+    NoReplacements module;
+    CAtlBaseModule base;
+    pal::testing::InjectFailure(pal::testing::Fault::InitializeCriticalSection, 0);
+    EXPECT_EQ(module.cbSize, 0u);
+    module.Term();
+    EXPECT_EQ(module.cbSize, 0u);
+    EXPECT_FALSE(base.HasLock());
+    EXPECT_EQ(base.GetHInstanceAt(0), GetModuleHandleW(nullptr));
+    EXPECT_EQ(base.GetHInstanceAt(1), nullptr);
+
+    NoReplacements healthy;
+    EXPECT_EQ(healthy.cbSize, CAtlModule::kInitializedSize);
+    healthy.Term();
+    EXPECT_EQ(healthy.cbSize, 0u) << "the lock is deleted once";
 }
 
 }  // namespace
