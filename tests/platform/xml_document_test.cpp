@@ -107,7 +107,8 @@ TEST_F(XmlDocument, RefusesCharactersADocumentCannotHold) {
     ASSERT_EQ(Load(u"<kept/>"), S_OK);
     for (const std::u16string_view text :
          {u"<a>t&#x1FF600;</a>", u"<a>&#x110000;</a>", u"<a>&#xD800;</a>", u"<a>&#57343;</a>", u"<a x='&#1;'/>",
-          u"<a>&#xFFFE;</a>", u"<a>\u0001</a>", u"<a \u0002='x'/>", u"<a>\uFFFF</a>"}) {
+          u"<a>&#xFFFE;</a>", u"<a>\u0001</a>", u"<a \u0002='x'/>", u"<a>\uFFFF</a>",
+          u"<a xy='&lt;'>p&#x0F6A0000D0;</a>"}) {
         const HRESULT hr = Load(text);
         EXPECT_EQ(static_cast<DWORD>(hr) & 0xFFFFFF00u, 0xC00CE500u) << Narrow(text) << " gave " << std::hex << hr;
     }
