@@ -12,18 +12,21 @@ bool IsXmlCharacter(char32_t c) noexcept {
            (c >= 0x10000 && c <= 0x10FFFF);
 }
 
-// The parser's text is UTF-8 of whatever number a reference named, so sequences
-// are decoded by their lead byte alone and the value judged.
+// The parser's text is UTF-8 of whatever number a reference named, cut to the
+// parser's word: a sequence is judged whole, and one that no encoder makes (a
+// stray continuation byte, an over-long form) is refused with the value it carries.
 bool HoldsOnlyXmlCharacters(const char* text) noexcept {
+    static constexpr char32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
     for (const auto* next = reinterpret_cast<const unsigned char*>(text); *next != 0;) {
         const unsigned char lead = *next++;
+        if ((lead >= 0x80 && lead < 0xC0) || lead >= 0xF8) return false;
         const int extra = lead < 0x80 ? 0 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : 3;
         char32_t c = extra == 0 ? lead : lead & (0x3F >> extra);
         for (int i = 0; i < extra; ++i) {
             if ((*next & 0xC0) != 0x80) return false;
             c = (c << 6) | (*next++ & 0x3F);
         }
-        if (!IsXmlCharacter(c)) return false;
+        if (c < kSmallest[extra] || !IsXmlCharacter(c)) return false;
     }
     return true;
 }
