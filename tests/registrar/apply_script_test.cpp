@@ -72,7 +72,6 @@ TEST_F(ApplyScript, EachFailingStepEndsTheUpdateWithItsCodeAndWritesNothing) {
          HResultFromWin32(ERROR_RESOURCE_TYPE_NOT_FOUND)},
         {"the resource not loaded", Fault::LoadResource, ERROR_NOT_ENOUGH_MEMORY, 1, S_OK,
          HResultFromWin32(ERROR_NOT_ENOUGH_MEMORY)},
-        {"no room for the expanded text", Fault::CoTaskMemAlloc, 1, 1, S_OK, E_OUTOFMEMORY},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -90,6 +89,27 @@ TEST_F(ApplyScript, EachFailingStepEndsTheUpdateWithItsCodeAndWritesNothing) {
             EXPECT_EQ(MachineClass(), "(none)");
         }
     }
+}
+
+// The replacements' copies ("APPID", "Module", "Module_Raw") and the expanded
+// text come from the task allocator: whichever of them is refused ends the
+// update with E_OUTOFMEMORY before anything is written.
+TEST_F(ApplyScript, EachRefusedAllocationEndsTheUpdateWithOutOfMemory) {
+    unsigned refusals = 0;
+    for (unsigned passed = 0; passed < 32; ++passed) {
+        SCOPED_TRACE(passed);
+        ASSERT_EQ(pal::testing::ClearRegistry(), ERROR_SUCCESS);
+        TestModule module(S_OK);
+        pal::testing::InjectFailureAfter(Fault::CoTaskMemAlloc, passed, 1);
+        const HRESULT result = ApplyRegistryScript(module, true);
+        pal::testing::InjectFailure(Fault::CoTaskMemAlloc, 0);
+        if (result == S_OK) break;
+        EXPECT_EQ(result, E_OUTOFMEMORY);
+        EXPECT_EQ(MachineClass(), "(none)");
+        ++refusals;
+    }
+    EXPECT_GE(refusals, 7u) << "two copies for each of three replacements, and the expanded text";
+    EXPECT_NE(MachineClass(), "(none)") << "with every allocation granted the update is made";
 }
 
 TEST_F(ApplyScript, PerUserRemovalLeavesTheMachineRegistration) {
