@@ -14,9 +14,11 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -142,28 +144,75 @@ void FeedFrames(const uint8_t* data, size_t size) {
     EndConnection(stub);
 }
 
+// Writes a stream in pieces on a thread of its own, made once: a thread per
+// input would cost the sanitizer's bookkeeping more memory with every input.
+class PieceWriter {
+public:
+    PieceWriter() : thread_([this] { Run(); }) {}
+
+    // Starts writing data to socket in pieces whose sizes follow from seed.
+    void Start(int socket, const uint8_t* data, size_t size, unsigned seed) {
+        std::lock_guard guard(lock_);
+        job_ = Job{socket, data, size, seed};
+        pending_ = true;
+        changed_.notify_all();
+    }
+    // Waits until the writer has written everything or met a closed socket.
+    void Finish() {
+        std::unique_lock guard(lock_);
+        changed_.wait(guard, [this] { return !pending_; });
+    }
+
+private:
+    struct Job {
+        int socket;
+        const uint8_t* data;
+        size_t size;
+        unsigned seed;
+    };
+
+    [[noreturn]] void Run() {
+        for (;;) {
+            Job job;
+            {
+                std::unique_lock guard(lock_);
+                changed_.wait(guard, [this] { return pending_; });
+                job = job_;
+            }
+            size_t sent = 0;
+            for (unsigned piece = job.seed | 1; sent < job.size; piece = piece * 1103515245u + 12345u) {
+                const size_t length = std::min<size_t>(1 + (piece >> 16) % 64, job.size - sent);
+                const ssize_t written = send(job.socket, job.data + sent, length, MSG_NOSIGNAL);
+                if (written <= 0) break;
+                sent += static_cast<size_t>(written);
+            }
+            shutdown(job.socket, SHUT_WR);
+            std::lock_guard guard(lock_);
+            pending_ = false;
+            changed_.notify_all();
+        }
+    }
+
+    std::mutex lock_;
+    std::condition_variable changed_;
+    Job job_{};
+    bool pending_ = false;
+    std::thread thread_;  // never joined: it serves until the process ends
+};
+
 // The stream: the first byte seeds the sizes of the pieces it is written in.
 void FeedStream(const uint8_t* data, size_t size) {
+    static PieceWriter* const writer = new PieceWriter;
     int ends[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) std::abort();
-    const unsigned seed = size != 0 ? data[0] : 0;
-    std::thread writer([&] {
-        size_t sent = 0;
-        for (unsigned piece = seed | 1; sent < size; piece = piece * 1103515245u + 12345u) {
-            const size_t length = std::min<size_t>(1 + (piece >> 16) % 64, size - sent);
-            const ssize_t written = send(ends[1], data + sent, length, MSG_NOSIGNAL);
-            if (written <= 0) break;
-            sent += static_cast<size_t>(written);
-        }
-        shutdown(ends[1], SHUT_WR);
-    });
+    writer->Start(ends[1], data, size, size != 0 ? data[0] : 0);
     pal::com::ConnectionStub stub;
     uint16_t kind = 0;
     std::vector<uint8_t> payload;
     while (pal::com::ReceiveMessage(ends[0], kind, payload) == pal::com::Received::Message && Serve(stub, kind, payload)) {
     }
     shutdown(ends[0], SHUT_RDWR);  // a writer still sending is told the connection ended
-    writer.join();
+    writer->Finish();
     close(ends[0]);
     close(ends[1]);
     EndConnection(stub);
