@@ -3,9 +3,12 @@
 // calls it makes, against the registry kept in this process's memory. The
 // input is a series of commands, one a line, their arguments separated by NUL.
 // Invariants: the exit status is 0 or 1, and a value that "reg add" reports
-// written is found by "reg query".
+// written is found by "reg query". The messages of pal go to the closed
+// standard streams (-close_fd_mask=3); a broken invariant is told on the
+// sanitizer's report stream.
 #include <windows.h>
 
+#include <sanitizer/common_interface_defs.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -22,9 +25,9 @@
 namespace {
 
 [[noreturn]] void Broken(const char* what, const pal::tool::Arguments& arguments) {
-    std::fprintf(stderr, "invariant broken: %s; arguments:", what);
-    for (const std::string& argument : arguments) std::fprintf(stderr, " [%s]", argument.c_str());
-    std::fprintf(stderr, "\n");
+    std::string line = std::string("invariant broken: ") + what + "; arguments:";
+    for (const std::string& argument : arguments) line += " [" + argument + "]";
+    __sanitizer_report_error_summary(line.c_str());
     std::abort();
 }
 
@@ -40,23 +43,30 @@ pal::tool::Arguments Split(std::string_view line) {
 
 bool IsWord(const std::string& text, const char* word) { return strcasecmp(text.c_str(), word) == 0; }
 
-// The value name an add command named with /v, when it did.
-const std::string* AddedValueName(const pal::tool::Arguments& arguments) {
-    if (arguments.size() < 2 || !IsWord(arguments[0], "add")) return nullptr;
-    for (size_t i = 2; i + 1 < arguments.size(); ++i) {
-        if (IsWord(arguments[i], "/v") || IsWord(arguments[i], "-v")) return &arguments[i + 1];
+// How "reg query" names the value an add command wrote: /v NAME or /ve; empty
+// when the command named none. Valued switches are stepped over with their
+// values, so data that reads like a switch is taken as data.
+pal::tool::Arguments AddedValue(const pal::tool::Arguments& arguments) {
+    if (arguments.size() < 2 || !IsWord(arguments[0], "add")) return {};
+    for (size_t i = 2; i < arguments.size(); ++i) {
+        std::string name = arguments[i];
+        if (name.size() >= 2 && name[0] == '-') name[0] = '/';
+        if (IsWord(name, "/ve")) return {"/ve"};
+        if (IsWord(name, "/v") && i + 1 < arguments.size()) return {"/v", arguments[i + 1]};
+        if (IsWord(name, "/d") || IsWord(name, "/t") || IsWord(name, "/s")) ++i;
     }
-    return nullptr;
+    return {};
 }
 
 void RunCommand(const pal::tool::Arguments& arguments) {
     const int status = pal::tool::RunReg(arguments);
     if (status != 0 && status != 1) Broken("an exit status other than 0 or 1", arguments);
     if (status != 0) return;
-    if (const std::string* value = AddedValueName(arguments)) {
-        const pal::tool::Arguments query{"query", arguments[1], "/v", *value};
-        if (pal::tool::RunReg(query) != 0) Broken("an added value is not found", arguments);
-    }
+    const pal::tool::Arguments value = AddedValue(arguments);
+    if (value.empty()) return;
+    pal::tool::Arguments query{"query", arguments[1]};
+    query.insert(query.end(), value.begin(), value.end());
+    if (pal::tool::RunReg(query) != 0) Broken("an added value is not found", arguments);
 }
 
 }  // namespace
