@@ -1,7 +1,11 @@
 # The two commands: "make run" runs the main job, "make test" builds everything
 # from scratch and runs every test (plain, under ASan+UBSan, the concurrency
-# tests under TSan), cross-builds the Windows executable and runs it under Wine.
-.PHONY: run test bench deps build clean
+# tests under TSan), cross-builds the Windows executable, runs it under Wine and
+# gives every fuzz target a short run. "make fuzz" runs every fuzz target for
+# FUZZ_SECONDS each; "make bench" prints the benchmarks against their floors.
+.PHONY: run test bench fuzz deps build clean
+
+FUZZ_SECONDS ?= 60
 
 deps:
 	@tools/scripts/install-deps.sh
@@ -32,8 +36,11 @@ test: deps
 	cmake --build --preset windows
 	tools/scripts/check-windows-build.sh build-windows/bin/QuillNotification.exe
 	tools/scripts/wine-lane.sh build-windows
-	tools/scripts/fuzz-registrar.sh 30
+	tools/scripts/fuzz.sh 10
 	@echo "make test: every suite passed"
+
+fuzz: deps
+	tools/scripts/fuzz.sh $(FUZZ_SECONDS)
 
 clean:
 	rm -rf build build-asan build-tsan build-windows build-fuzz

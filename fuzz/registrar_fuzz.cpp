@@ -1,33 +1,65 @@
 // Fuzz target of self-registration: arbitrary text goes through the script
-// expansion and, when that succeeds, through both passes of the interpreter,
-// against a scratch registry that this process alone uses.
+// expansion, machine-wide and per user, and each expansion through both passes
+// of the interpreter, against the registry kept in this process's memory.
+// Every input starts from the same registry. Invariant: when the register pass succeeds on a script that neither keeps
+// (NoRemove) nor deletes (ForceRemove, Delete), the unregister pass succeeds and
+// leaves the registry exactly as it was.
 #include <windows.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "common/unique_any.h"
+#include "fuzz/scratch_prefix.h"
+#include "fuzz/sqlite_allocator.h"
+#include "platform/posix/testing/registry_testing.h"
 #include "registrar/per_user_registration.h"
 #include "registrar/reg_object.h"
 #include "registrar/reg_script_parser.h"
 #include "registrar/script_expansion.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    // A fresh registry in memory-backed storage when there is one: the fuzzer writes a lot.
-    const char* base = std::getenv("QUILL_FUZZ_DIR");
-    std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/quill-fuzz-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    setenv("PAL_PREFIX", pattern.c_str(), 1);
-    return 0;
+namespace {
+
+// The registry every input starts from, as RegistryContents reads it.
+std::string baseline;
+
+// Keys the scripts never name, so that Software and Classes are never empty and
+// an unregister pass never removes them.
+void MakeBaseline() {
+    if (pal::testing::ClearRegistry() != ERROR_SUCCESS) std::abort();
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        unique_hkey key;
+        if (RegCreateKeyExW(root, u"Software\\Classes\\QuillFuzzBaseline", 0, nullptr, 0, KEY_WRITE, nullptr,
+                            key.put(), nullptr) != ERROR_SUCCESS)
+            std::abort();
+    }
+    baseline = pal::testing::RegistryContents();
 }
 
-// First byte: bit 0 selects per-user redirection. The rest: one unit per byte,
-// which keeps the script's ASCII grammar within easy reach of mutations.
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size == 0) return 0;
-    PerUserRegistration = (data[0] & 1) != 0;
-    std::u16string text(data + 1, data + size);
+bool ContainsWordIgnoringCase(std::u16string_view text, std::u16string_view word) {
+    const auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; };
+    for (size_t start = 0; start + word.size() <= text.size(); ++start) {
+        size_t i = 0;
+        while (i < word.size() && lower(text[start + i]) == lower(word[i])) ++i;
+        if (i == word.size()) return true;
+    }
+    return false;
+}
 
+bool UndoableByUnregistering(std::u16string_view script) {
+    return !ContainsWordIgnoringCase(script, u"noremove") && !ContainsWordIgnoringCase(script, u"forceremove") &&
+           !ContainsWordIgnoringCase(script, u"delete");
+}
+
+[[noreturn]] void Broken(const char* what, HRESULT result) {
+    std::fprintf(stderr, "invariant broken: %s (0x%08X)\n", what, static_cast<unsigned>(result));
+    std::abort();
+}
+
+void RunBothPasses(const std::u16string& text, bool perUser) {
+    PerUserRegistration = perUser;
     CRegObject registrar;
     if (FAILED(registrar.Initialize())) std::abort();
     registrar.AddScriptReplacement(u"APPID", u"");
@@ -35,9 +67,35 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     registrar.AddScriptReplacement(u"Module_Raw", u"/opt/quill/it''s 100% {x}/QuillNotification");
 
     unique_cotaskmem expanded;
-    if (FAILED(ExpandScript(text.c_str(), registrar, expanded))) return 0;
+    if (FAILED(ExpandScript(text.c_str(), registrar, expanded))) return;
     const auto* script = static_cast<LPCWSTR>(expanded.get());
-    CRegScriptParser().RunScript(script, true);
-    CRegScriptParser().RunScript(script, false);
+
+    const HRESULT registered = CRegScriptParser().RunScript(script, true);
+    const HRESULT unregistered = CRegScriptParser().RunScript(script, false);
+    const bool restored = pal::testing::RegistryContents() == baseline;
+    if (SUCCEEDED(registered) && UndoableByUnregistering(script)) {
+        if (FAILED(unregistered)) Broken("the unregister pass refused what the register pass took", unregistered);
+        if (!restored) Broken("the unregister pass left keys or values behind", S_OK);
+    }
+    if (!restored) MakeBaseline();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    fuzz::UseScratchPrefix();
+    fuzz::UsePlainAllocatorForSqlite();
+    pal::testing::KeepRegistryInMemory(true);
+    MakeBaseline();
+    return 0;
+}
+
+// One unit per byte, which keeps the script's ASCII grammar within easy reach of
+// mutations; the input is the script whole, so real scripts seed the corpus as they are.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::u16string text(data, data + size);
+    RunBothPasses(text, false);
+    // Redirection changes only "HKCR": without it both expansions are the same.
+    if (text.find(u"HKCR") != std::u16string::npos) RunBothPasses(text, true);
     return 0;
 }

@@ -15,11 +15,14 @@ bool IsAssignment(LPCWSTR token) noexcept { return token[0] == TEXT('='); }
 bool ClosesBlock(LPCWSTR token) noexcept { return token[0] == TEXT('}'); }
 bool OpensBlock(LPCWSTR token) noexcept { return token[0] == TEXT('{') && token[1] == 0; }
 
-bool HasBackslash(LPCWSTR token) noexcept {
+// A key entry names one subkey: never a path, and never the empty name, which
+// the registry reads as the parent key itself.
+bool IsSubKeyName(LPCWSTR token) noexcept {
+    if (*token == 0) return false;
     for (; *token != 0; ++token) {
-        if (*token == TEXT('\\')) return true;
+        if (*token == TEXT('\\')) return false;
     }
-    return false;
+    return true;
 }
 
 // A block directly after a Val or Delete entry belongs to no key: refused.
@@ -114,8 +117,8 @@ HRESULT CRegScriptParser::ApplyBlock(ScriptToken& token, HKEY parent, bool doReg
         const bool deleteOnly = IsScriptWord(token, TEXT("Delete"));
         if (deleteOnly || IsScriptWord(token, TEXT("ForceRemove"))) {
             RETURN_IF_FAILED(ReadToken(token));
+            if (!IsSubKeyName(token)) return DISP_E_EXCEPTION;
             if (doRegister) {
-                if (HasBackslash(token)) return DISP_E_EXCEPTION;
                 // A missing key or a partly deleted tree is no error: the entry writes over what is left.
                 if (!IsProtectedKeyName(token)) RegKeyHandle::Borrow(parent).DeleteKeyTree(token);
                 if (deleteOnly) {
@@ -135,7 +138,7 @@ HRESULT CRegScriptParser::ApplyBlock(ScriptToken& token, HKEY parent, bool doReg
             RETURN_IF_FAILED(RefuseStrayBlock(token));
             continue;
         }
-        if (HasBackslash(token)) return DISP_E_EXCEPTION;
+        if (!IsSubKeyName(token)) return DISP_E_EXCEPTION;
         if (doRegister) {
             RETURN_IF_FAILED(RegisterKeyEntry(token, parent, current, depth));
         } else {

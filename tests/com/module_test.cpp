@@ -14,6 +14,8 @@
 #include "common/com_ptr.h"
 #include "common/static_order.h"
 #include "platform/posix/testing/fault_injection.h"
+#include "platform/posix/testing/originated_errors.h"
+#include "tests/support/temporary_prefix.h"
 
 namespace {
 
@@ -85,16 +87,33 @@ namespace {
 // runtime takes no new registrations, which the tests after these bring about.
 class ModuleRegistration : public ModuleTest {};
 
+// Each case runs in a process of its own (CTest), so the server count of other
+// cases never stops this one's registrations.
 TEST_F(ModuleRegistration, ARefusedRegistrationLeavesNothingRegistered) {
+    TemporaryPrefix prefix;  // no class registered in the registry either
+    ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+    const auto classObject = [] {
+        com_ptr<IClassFactory> factory;
+        return CoGetClassObject(kTestClass, CLSCTX_LOCAL_SERVER, nullptr, __uuidof(IClassFactory), factory.put_void());
+    };
+    ASSERT_EQ(classObject(), REGDB_E_CLASSNOTREG);
+
     pal::testing::InjectFailure(pal::testing::Fault::CoRegisterClassObject, static_cast<DWORD>(E_ACCESSDENIED));
     EXPECT_EQ(RegisterObjectTable(), E_ACCESSDENIED);
     EXPECT_EQ(testRegistration.cookie.load(), 0u);
+    EXPECT_EQ(classObject(), REGDB_E_CLASSNOTREG);
 
     pal::testing::InjectFailure(pal::testing::Fault::CoResumeClassObjects, static_cast<DWORD>(E_UNEXPECTED));
     EXPECT_EQ(RegisterObjectTable(), E_UNEXPECTED);
     EXPECT_EQ(testRegistration.cookie.load(), 0u) << "the registration that succeeded was revoked";
-    com_ptr<IClassFactory> unreachable;
-    EXPECT_NE(CoGetClassObject(kTestClass, CLSCTX_LOCAL_SERVER, nullptr, __uuidof(IClassFactory), unreachable.put_void()), S_OK);
+    EXPECT_EQ(classObject(), REGDB_E_CLASSNOTREG) << "and the runtime no longer has it";
+
+    // The same look-up finds the class while it is registered.
+    ASSERT_EQ(RegisterObjectTable(), S_OK);
+    EXPECT_EQ(classObject(), S_OK);
+    DWORD cookies[] = {testRegistration.cookie.load()};
+    EXPECT_EQ(ServerModule().RevokeClassObjects(nullptr, cookies, 1), S_OK);
+    CoUninitialize();
 }
 
 TEST_F(ModuleRegistration, ASuccessfulRegistrationKeepsItsCookie) {
@@ -146,9 +165,13 @@ TEST_F(ModuleTest, AggregationIsRefusedAndTakesNoServerReference) {
     com_ptr<IUnknown> outer;
     ASSERT_EQ(factory->CreateInstance(nullptr, __uuidof(IUnknown), outer.put_void()), S_OK);
     void* object = reinterpret_cast<void*>(1);
+    pal::testing::ForgetOriginatedErrors();
     EXPECT_EQ(factory->CreateInstance(outer.get(), __uuidof(IUnknown), &object), CLASS_E_NOAGGREGATION);
     EXPECT_EQ(object, nullptr);
     EXPECT_EQ(ServerCount(), 1u) << "only the outer object counts";
+    const auto originated = pal::testing::OriginatedErrors();
+    ASSERT_EQ(originated.size(), 1u) << "the refusal is reported to the error tools";
+    EXPECT_EQ(originated[0].code, CLASS_E_NOAGGREGATION);
 }
 
 TEST_F(ModuleTest, AnUnsupportedInterfaceDestroysTheObjectAndSignals) {

@@ -9,6 +9,7 @@
 #include "platform/posix/testing/fault_injection.h"
 #include "tests/notify/expected_strings.h"
 #include "tests/notify/test_support.h"
+#include "tests/notify/broken_xml_class.h"
 #include "tests/notify/unavailable_xml_class.h"
 
 #include <cctype>
@@ -101,6 +102,16 @@ INSTANTIATE_TEST_SUITE_P(Texts, Escaping,
                                          EscapeCase{u"l'article", u"l'article", u"l'article"},
                                          EscapeCase{u"R&D <\"x\"> 'y' \u00e9\u3001", u"R&amp;D &lt;\"x\"&gt; 'y' \u00e9\u3001",
                                                     u"R&amp;D &lt;&quot;x&quot;&gt; 'y' \u00e9\u3001"}));
+
+// Any step of the platform's road that fails sends the text through the table.
+TEST(Escaping, FallsBackToTheTableAtEachFailingStep) {
+    for (XmlBreak broken : {XmlBreak::DocumentInterface, XmlBreak::CreateTextNode, XmlBreak::SerializerInterface,
+                            XmlBreak::GetXml}) {
+        SCOPED_TRACE(static_cast<int>(broken));
+        XmlDocumentBroken override(broken);
+        EXPECT_EQ(Text(EscapeXml(u"R&D <\"x\">")), u"R&amp;D &lt;&quot;x&quot;&gt;");
+    }
+}
 
 TEST(Escaping, UsesTheTableBeforeWindows8) {
     setenv("PAL_WINDOWS_VERSION", "6.1", 1);

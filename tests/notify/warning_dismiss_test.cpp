@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "common/unique_any.h"
+#include "platform/posix/testing/fault_injection.h"
 #include "tests/notify/test_support.h"
 #include "tests/support/temporary_prefix.h"
 
@@ -62,5 +63,28 @@ INSTANTIATE_TEST_SUITE_P(
                     DismissCase{"empty_value", {{u"repeat", u""}}, "no key"},
                     DismissCase{"no_input", {}, "no key"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A registry that refuses the write costs only the preference: the key not
+// created means nothing written, a refused value leaves the bare key.
+TEST(WarningDismissFailures, ARefusedRegistryWriteIsIgnored) {
+    using pal::testing::Fault;
+    struct Row {
+        Fault fault;
+        const char* expected;
+    };
+    for (const Row& row : {Row{Fault::RegCreateKeyEx, "no key"}, Row{Fault::RegSetValueEx, "no value"}}) {
+        ExpectInFreshProcess([&row] {
+            TemporaryPrefix prefix;
+            const winsdk::NOTIFICATION_USER_INPUT_DATA inputs[] = {{u"repeat", u"dismiss"}};
+            RivaVavirezarToast<RecordingToaster, UnusedIsolation> handler(std::make_shared<RecordingToaster>(),
+                                                                          std::make_shared<UnusedIsolation>());
+            pal::testing::InjectFailure(row.fault, ERROR_ACCESS_DENIED);
+            handler.HandleActivation(u"RivaVavirezar.dismiss", inputs, 1);
+            pal::testing::InjectFailure(row.fault, 0);
+            const std::string stored = StoredPreference();
+            return stored == row.expected ? std::string() : "stored: " + stored + ", expected: " + row.expected + "\n";
+        });
+    }
+}
 
 }  // namespace

@@ -118,8 +118,16 @@ TEST(Resources, TheProductCarriesItsRegistryScript) {
     ASSERT_NE(script, nullptr);
     ASSERT_EQ(SizeofResource(module, script), 174u);
     const std::string text(static_cast<const char*>(LockResource(LoadResource(module, script))), 174);
-    EXPECT_EQ(text.substr(0, 9), "HKCR\r\n{\r\n");
-    EXPECT_NE(text.find("\t\t\tLocalServer32 = s '%MODULE%'\r\n"), std::string::npos);
+    EXPECT_EQ(text, "HKCR\r\n"
+                    "{\r\n"
+                    "\tNoRemove CLSID\r\n"
+                    "\t{\r\n"
+                    "\t\tForceRemove {6B1C2E47-93D0-4F5A-8E21-7C4D0A9B3F12} = s 'QuillNotificationActivation Class'\r\n"
+                    "\t\t{\r\n"
+                    "\t\t\tLocalServer32 = s '%MODULE%'\r\n"
+                    "\t\t}\r\n"
+                    "\t}\r\n"
+                    "}\r\n");
     FreeLibrary(module);
 }
 

@@ -11,6 +11,12 @@
 
 namespace {
 
+std::string Narrow(std::u16string_view text) {
+    std::string out;
+    for (char16_t c : text) out += c < 128 ? static_cast<char>(c) : '?';
+    return out;
+}
+
 constexpr HRESULT kXmlMissingRoot = static_cast<HRESULT>(0xC00CE558);
 
 class HString {
@@ -93,6 +99,22 @@ TEST_F(XmlDocument, RefusesMalformedTextsWithAnXmlParserCode) {
         EXPECT_EQ(static_cast<DWORD>(hr) & 0xFFFFFF00u, 0xC00CE500u)
             << std::string(text.begin(), text.end()) << " gave " << std::hex << hr;
     }
+}
+
+// Found by fuzzing: "&#x1FF600;" loaded, and the tree then held a character
+// that no text can carry, so its serialization did not load back the same.
+TEST_F(XmlDocument, RefusesCharactersADocumentCannotHold) {
+    ASSERT_EQ(Load(u"<kept/>"), S_OK);
+    for (const std::u16string_view text :
+         {u"<a>t&#x1FF600;</a>", u"<a>&#x110000;</a>", u"<a>&#xD800;</a>", u"<a>&#57343;</a>", u"<a x='&#1;'/>",
+          u"<a>&#xFFFE;</a>", u"<a>\u0001</a>", u"<a \u0002='x'/>", u"<a>\uFFFF</a>",
+          u"<a xy='&lt;'>p&#x0F6A0000D0;</a>"}) {
+        const HRESULT hr = Load(text);
+        EXPECT_EQ(static_cast<DWORD>(hr) & 0xFFFFFF00u, 0xC00CE500u) << Narrow(text) << " gave " << std::hex << hr;
+    }
+    EXPECT_EQ(DocumentXml(), u"<kept/>");
+    EXPECT_EQ(Load(u"<a b='&#x10FFFF;'>&#x1F600;&#9;&#xA;&#xE000;&#xFFFD;\U0001F600</a>"), S_OK);
+    EXPECT_EQ(DocumentXml(), u"<a b=\"\U0010FFFF\">\U0001F600\t\n\uE000\uFFFD\U0001F600</a>");
 }
 
 TEST_F(XmlDocument, RefusesTheEmptyTextAsMissingItsRoot) {

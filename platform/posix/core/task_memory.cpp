@@ -5,9 +5,15 @@
 
 #include <cstdlib>
 
-extern "C" LPVOID WINAPI CoTaskMemAlloc(SIZE_T size) { return std::malloc(size != 0 ? size : 1); }
+#include "platform/posix/testing/fault_injection.h"
+
+extern "C" LPVOID WINAPI CoTaskMemAlloc(SIZE_T size) {
+    if (pal::testing::TakeInjectedFailure(pal::testing::Fault::CoTaskMemAlloc) != 0) return nullptr;
+    return std::malloc(size != 0 ? size : 1);
+}
 
 extern "C" LPVOID WINAPI CoTaskMemRealloc(LPVOID block, SIZE_T size) {
+    if (size != 0 && pal::testing::TakeInjectedFailure(pal::testing::Fault::CoTaskMemAlloc) != 0) return nullptr;
     if (block != nullptr && size == 0) {
         std::free(block);
         return nullptr;

@@ -8,6 +8,7 @@
 #include "platform/posix/registry/arguments.h"
 #include "platform/posix/registry/database.h"
 #include "platform/posix/registry/key_view.h"
+#include "platform/posix/testing/fault_injection.h"
 
 namespace pal::registry {
 
@@ -27,6 +28,11 @@ inline LSTATUS CopyName(const std::u16string& name, LPWSTR buffer, LPDWORD lengt
     buffer[name.size()] = 0;
     *length = static_cast<DWORD>(name.size());
     return ERROR_SUCCESS;
+}
+
+// A failure a test armed for this call, or ERROR_SUCCESS.
+inline LSTATUS InjectedFailure(pal::testing::Fault fault) noexcept {
+    return static_cast<LSTATUS>(pal::testing::TakeInjectedFailure(fault));
 }
 
 inline void StoreFileTime(int64_t ticks, PFILETIME time) noexcept {

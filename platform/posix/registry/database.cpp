@@ -12,6 +12,7 @@
 
 #include "platform/posix/core/prefix.h"
 #include "platform/posix/storage/sqlite_database.h"
+#include "platform/posix/registry/database_location.h"
 
 namespace pal::registry {
 namespace {
@@ -121,8 +122,9 @@ private:
 // The database file opened, or StoreError with the registry's code.
 sqlite3* OpenStore(const std::string& file) {
     sqlite3* database = nullptr;
-    const int opened = storage::OpenPrivateDatabase(
-        file, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, &database);
+    constexpr int kFlags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
+    const int opened = IsMemoryDatabaseName(file) ? sqlite3_open_v2(file.c_str(), &database, kFlags | SQLITE_OPEN_URI, nullptr)
+                                                  : storage::OpenPrivateDatabase(file, kFlags, &database);
     if (opened != SQLITE_OK) {
         const LSTATUS code = database != nullptr ? CodeOf(sqlite3_extended_errcode(database)) : ERROR_OUTOFMEMORY;
         sqlite3_close(database);
@@ -216,10 +218,9 @@ int64_t Query::Changes() const { return sqlite3_changes64(connection_.Handle());
 
 LSTATUS InTransaction(Access access, const std::function<LSTATUS(Connection&)>& body) noexcept {
     try {
-        std::string prefix;
-        if (const LSTATUS found = FindPrefix(prefix); found != ERROR_SUCCESS)
-            return found == ERROR_ACCESS_DENIED ? found : static_cast<LSTATUS>(ERROR_CANTOPEN);
-        Lease lease(prefix + "/registry.db");
+        std::string file;
+        if (const LSTATUS found = RegistryDatabaseName(file); found != ERROR_SUCCESS) return found;
+        Lease lease(file);
         Connection& connection = *lease;
         connection.Execute(access == Access::Write ? "BEGIN IMMEDIATE" : "BEGIN");
         LSTATUS status = ERROR_SUCCESS;

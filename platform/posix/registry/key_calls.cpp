@@ -39,6 +39,7 @@ LSTATUS Publish(HKEY parent, const KeyPath& path, KeyObject& child, REGSAM grant
 extern "C" LSTATUS WINAPI RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, DWORD options,
                                           REGSAM desired, const LPSECURITY_ATTRIBUTES security, PHKEY result,
                                           LPDWORD disposition) {
+    if (LSTATUS injected = InjectedFailure(pal::testing::Fault::RegCreateKeyEx)) return injected;
     if (subKey == nullptr || result == nullptr || reserved != 0) return ERROR_INVALID_PARAMETER;
     if (LSTATUS status = CheckCreateOptions(options, keyClass, security); status != ERROR_SUCCESS) return status;
     REGSAM granted = 0;
@@ -57,6 +58,7 @@ extern "C" LSTATUS WINAPI RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserv
 }
 
 extern "C" LSTATUS WINAPI RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM desired, PHKEY result) {
+    if (LSTATUS injected = InjectedFailure(pal::testing::Fault::RegOpenKeyEx)) return injected;
     if (result == nullptr) return ERROR_INVALID_PARAMETER;
     if (options == REG_OPTION_OPEN_LINK) return ERROR_NOT_SUPPORTED;
     if (options != 0) return ERROR_INVALID_PARAMETER;
@@ -73,11 +75,13 @@ extern "C" LSTATUS WINAPI RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options,
 }
 
 extern "C" LSTATUS WINAPI RegCloseKey(HKEY key) {
+    if (LSTATUS injected = InjectedFailure(pal::testing::Fault::RegCloseKey)) return injected;
     if (IsPredefinedKey(key)) return ERROR_SUCCESS;
     return RemoveKeyObject(key) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
 
 extern "C" LSTATUS WINAPI RegDeleteKeyExW(HKEY key, LPCWSTR subKey, REGSAM desired, DWORD reserved) {
+    if (LSTATUS injected = InjectedFailure(pal::testing::Fault::RegDeleteKey)) return injected;
     if (subKey == nullptr || reserved != 0) return ERROR_INVALID_PARAMETER;
     if ((desired & ~static_cast<REGSAM>(KEY_WOW64_RES)) != 0 || (desired & KEY_WOW64_RES) == KEY_WOW64_RES)
         return ERROR_INVALID_PARAMETER;

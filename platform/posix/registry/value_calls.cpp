@@ -30,6 +30,7 @@ LSTATUS DeliverValue(const StoredValue& value, LPDWORD type, LPBYTE data, LPDWOR
 
 extern "C" LSTATUS WINAPI RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
                                          DWORD size) {
+    if (LSTATUS injected = InjectedFailure(pal::testing::Fault::RegSetValueEx)) return injected;
     if (reserved != 0) return ERROR_INVALID_PARAMETER;
     if (data == nullptr && size != 0) return ERROR_NOACCESS;
     if (LSTATUS status = CheckValueName(valueName); status != ERROR_SUCCESS) return status;
@@ -52,6 +53,7 @@ extern "C" LSTATUS WINAPI RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD 
 }
 
 extern "C" LSTATUS WINAPI RegDeleteValueW(HKEY key, LPCWSTR valueName) {
+    if (LSTATUS injected = InjectedFailure(pal::testing::Fault::RegDeleteValue)) return injected;
     return OnKey(key, Access::Write, KEY_SET_VALUE, [&](Connection& db, const KeyObject& object) {
         std::vector<KeyId> layers;
         if (LSTATUS resolved = ResolveLayers(db, object, layers); resolved != ERROR_SUCCESS) return resolved;

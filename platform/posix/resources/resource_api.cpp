@@ -11,6 +11,7 @@
 #include "platform/posix/core/utf.h"
 #include "platform/posix/resources/resource_file.h"
 #include "platform/posix/resources/ui_language.h"
+#include "platform/posix/testing/fault_injection.h"
 
 namespace {
 
@@ -48,6 +49,10 @@ DWORD LoadErrorCode(pal::ResourceLoadError error) {
 }  // namespace
 
 extern "C" HRSRC WINAPI FindResourceExW(HMODULE module, LPCWSTR type, LPCWSTR name, WORD language) {
+    if (const DWORD injected = pal::testing::TakeInjectedFailure(pal::testing::Fault::FindResource)) {
+        SetLastError(injected);
+        return nullptr;
+    }
     const pal::ResourceFile* file = ResourcesOf(module);
     if (file == nullptr || file->entries.empty()) {
         SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
@@ -98,6 +103,10 @@ extern "C" HRSRC WINAPI FindResourceW(HMODULE module, LPCWSTR name, LPCWSTR type
 }
 
 extern "C" HGLOBAL WINAPI LoadResource(HMODULE, HRSRC resource) {
+    if (const DWORD injected = pal::testing::TakeInjectedFailure(pal::testing::Fault::LoadResource)) {
+        SetLastError(injected);
+        return nullptr;
+    }
     if (resource == nullptr) {
         SetLastError(ERROR_INVALID_HANDLE);
         return nullptr;
@@ -118,6 +127,10 @@ extern "C" DWORD WINAPI SizeofResource(HMODULE, HRSRC resource) {
 }
 
 extern "C" HMODULE WINAPI LoadLibraryExW(LPCWSTR fileName, HANDLE file, DWORD flags) {
+    if (const DWORD injected = pal::testing::TakeInjectedFailure(pal::testing::Fault::LoadLibraryEx)) {
+        SetLastError(injected);
+        return nullptr;
+    }
     constexpr DWORD kDataFileFlags =
         LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_DATAFILE_EXCLUSIVE | LOAD_LIBRARY_AS_IMAGE_RESOURCE;
     if (fileName == nullptr || file != nullptr) {

@@ -9,6 +9,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstring>
+#include <thread>
 #include <new>
 
 #include "platform/posix/testing/fault_injection.h"
@@ -32,8 +35,14 @@ int PreparedStatements::Prepared(const char* sql, sqlite3_stmt** statement) noex
             return SQLITE_OK;
         }
         sqlite3_stmt* made = nullptr;
-        const int result = sqlite3_prepare_v3(database_, sql, -1, SQLITE_PREPARE_PERSISTENT, &made, nullptr);
+        const char* rest = nullptr;
+        const int result = sqlite3_prepare_v3(database_, sql, -1, SQLITE_PREPARE_PERSISTENT, &made, &rest);
         if (result != SQLITE_OK) return result;
+        // One statement per text: a second one would never run.
+        if (rest != nullptr && rest[std::strspn(rest, " \t\n;")] != 0) {
+            sqlite3_finalize(made);
+            return SQLITE_MISUSE;
+        }
         statements_.emplace(sql, made);
         *statement = made;
         return SQLITE_OK;
@@ -64,7 +73,9 @@ int CommitOrRollBack(PreparedStatements& statements) noexcept {
     return result;
 }
 
-int EnsureSchema(PreparedStatements& statements, const char* schema) noexcept {
+namespace {
+
+int TryEnsureSchema(PreparedStatements& statements, const char* schema) noexcept {
     sqlite3_stmt* version = nullptr;
     int result = statements.Prepared("PRAGMA user_version", &version);
     if (result != SQLITE_OK) return result;
@@ -84,6 +95,19 @@ int EnsureSchema(PreparedStatements& statements, const char* schema) noexcept {
         return result;
     }
     return CommitOrRollBack(statements);
+}
+
+}  // namespace
+
+int EnsureSchema(PreparedStatements& statements, const char* schema) noexcept {
+    // Processes meeting a new database at once collide while one of them turns
+    // WAL on, and SQLite answers "busy" there without waiting: try again.
+    int result = SQLITE_BUSY;
+    for (int attempt = 0; attempt < 100 && (result & 0xFF) == SQLITE_BUSY; ++attempt) {
+        if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        result = TryEnsureSchema(statements, schema);
+    }
+    return result;
 }
 
 }  // namespace pal::storage

@@ -15,12 +15,30 @@ enum class Fault {
     CreateEvent,
     WindowsCreateStringReference,
     DatabaseCommit,  // a COMMIT of the registry or the toast store; the code is an SQLite result code
+    // Registry calls, the Windows Runtime's start, task memory and resources:
+    // Win32 codes for the registry and resources, an HRESULT for RoInitialize,
+    // any non-zero code for CoTaskMemAlloc/CoTaskMemRealloc (they return null).
+    RegCreateKeyEx,
+    RegOpenKeyEx,
+    RegCloseKey,
+    RegSetValueEx,
+    RegDeleteValue,
+    RegDeleteKey,
+    RoInitialize,
+    CoTaskMemAlloc,
+    FindResource,
+    LoadResource,
+    LoadLibraryEx,
     Count
 };
 
 // The next `times` calls of the faulted function fail with code (a Win32 error
 // or an HRESULT, as the function reports it). Zero disarms.
 void InjectFailure(Fault fault, DWORD code, unsigned times = 1) noexcept;
+
+// The same, after `passed` calls have gone through unharmed: reaches one call
+// in the middle of a sequence.
+void InjectFailureAfter(Fault fault, unsigned passed, DWORD code, unsigned times = 1) noexcept;
 
 // Called by the platform: returns the armed code and uses one of its times, or 0.
 DWORD TakeInjectedFailure(Fault fault) noexcept;

@@ -12,6 +12,7 @@
 #include "common/com_ptr.h"
 #include "common/hresult.h"
 #include "platform/posix/com/apartment.h"
+#include "platform/posix/testing/fault_injection.h"
 #include "platform/posix/winrt/class_table.h"
 
 namespace {
@@ -29,6 +30,8 @@ HRESULT FactoryForClass(HSTRING activatableClassId, IActivationFactory** factory
 extern "C" {
 
 HRESULT WINAPI RoInitialize(RO_INIT_TYPE initType) {
+    if (const DWORD injected = pal::testing::TakeInjectedFailure(pal::testing::Fault::RoInitialize))
+        return static_cast<HRESULT>(injected);
     if (initType == RO_INIT_SINGLETHREADED) {
         // Refused: a thread already in the multithreaded apartment hears that it is in another mode.
         const HRESULT probe = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);

@@ -47,23 +47,12 @@ HRESULT HResultFromSqlite(int code) noexcept {
     }
 }
 
-// Turning on WAL needs a moment alone with the file; the first processes to
-// meet a new store may collide there, so the set-up is retried.
-HRESULT PrepareSchema(storage::PreparedStatements& statements) noexcept {
-    constexpr const char* kSchema =
-        "CREATE TABLE IF NOT EXISTS toasts("
-        " id INTEGER PRIMARY KEY AUTOINCREMENT,"
-        " aumid TEXT NOT NULL,"
-        " time TEXT NOT NULL,"
-        " xml BLOB NOT NULL);";
-    HRESULT hr = S_OK;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        hr = HResultFromSqlite(storage::EnsureSchema(statements, kSchema));
-        if (hr != HRESULT_FROM_WIN32(ERROR_TIMEOUT)) return hr;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return hr;
-}
+constexpr const char* kSchema =
+    "CREATE TABLE IF NOT EXISTS toasts("
+    " id INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " aumid TEXT NOT NULL,"
+    " time TEXT NOT NULL,"
+    " xml BLOB NOT NULL);";
 
 // A thread's connection to the store of one prefix, with its statements.
 struct StoreConnection {
@@ -82,7 +71,7 @@ struct StoreConnection {
         sqlite3_busy_timeout(raw, kBusyTimeoutMilliseconds);
         statements.emplace(raw);
         if (const HRESULT hr = HResultFromSqlite(statements->Run("PRAGMA synchronous=NORMAL")); FAILED(hr)) return hr;
-        if (const HRESULT hr = PrepareSchema(*statements); FAILED(hr)) return hr;
+        if (const HRESULT hr = HResultFromSqlite(storage::EnsureSchema(*statements, kSchema)); FAILED(hr)) return hr;
         path = std::move(file);
         return S_OK;
     }

@@ -53,6 +53,7 @@ public:
                 parsedTree->load_buffer(units, static_cast<size_t>(length) * sizeof(WCHAR), kParseOptions, pugi::encoding_utf16_le);
             HRESULT hr = HResultFromParse(parsed);
             if (SUCCEEDED(hr)) hr = CheckDocumentShape(*parsedTree);
+            if (SUCCEEDED(hr)) hr = CheckDocumentCharacters(*parsedTree);
             if (FAILED(hr)) return hr;
             std::shared_ptr<const pugi::xml_document> tree = std::move(parsedTree);
             std::u16string source(units, length);

@@ -7,6 +7,30 @@ namespace {
 
 constexpr HRESULT XmlError(DWORD low) { return static_cast<HRESULT>(0xC00CE500u | low); }
 
+bool IsXmlCharacter(char32_t c) noexcept {
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) ||
+           (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+// The parser's text is UTF-8 of whatever number a reference named, cut to the
+// parser's word: a sequence is judged whole, and one that no encoder makes (a
+// stray continuation byte, an over-long form) is refused with the value it carries.
+bool HoldsOnlyXmlCharacters(const char* text) noexcept {
+    static constexpr char32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
+    for (const auto* next = reinterpret_cast<const unsigned char*>(text); *next != 0;) {
+        const unsigned char lead = *next++;
+        if ((lead >= 0x80 && lead < 0xC0) || lead >= 0xF8) return false;
+        const int extra = lead < 0x80 ? 0 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : 3;
+        char32_t c = extra == 0 ? lead : lead & (0x3F >> extra);
+        for (int i = 0; i < extra; ++i) {
+            if ((*next & 0xC0) != 0x80) return false;
+            c = (c << 6) | (*next++ & 0x3F);
+        }
+        if (c < kSmallest[extra] || !IsXmlCharacter(c)) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 HRESULT HResultFromParse(const pugi::xml_parse_result& result) noexcept {
@@ -37,6 +61,24 @@ HRESULT CheckDocumentShape(const pugi::xml_document& document) noexcept {
     }
     if (roots == 0) return kXmlMissingRoot;
     if (roots > 1) return XmlError(0x55);  // MULTIPLEROOTS
+    return S_OK;
+}
+
+HRESULT CheckDocumentCharacters(const pugi::xml_document& document) noexcept {
+    for (pugi::xml_node node = document.first_child(); node;) {
+        if (!HoldsOnlyXmlCharacters(node.name()) || !HoldsOnlyXmlCharacters(node.value())) return XmlError(0x08);
+        for (const pugi::xml_attribute attribute : node.attributes()) {
+            if (!HoldsOnlyXmlCharacters(attribute.name()) || !HoldsOnlyXmlCharacters(attribute.value()))
+                return XmlError(0x08);  // BADCHARDATA
+        }
+        // Depth first, without recursion: a deep document cannot exhaust the stack.
+        if (node.first_child()) {
+            node = node.first_child();
+            continue;
+        }
+        while (node && !node.next_sibling()) node = node.parent();
+        if (node) node = node.next_sibling();
+    }
     return S_OK;
 }
 

@@ -17,4 +17,9 @@ HRESULT HResultFromParse(const pugi::xml_parse_result& result) noexcept;
 // root element, or character data outside the root.
 HRESULT CheckDocumentShape(const pugi::xml_document& document) noexcept;
 
+// Checks that every name, value and text holds only characters XML allows
+// (the parser decodes a character reference of any number, and passes control
+// characters in text).
+HRESULT CheckDocumentCharacters(const pugi::xml_document& document) noexcept;
+
 }  // namespace pal::winrt
