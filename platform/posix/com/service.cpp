@@ -1,7 +1,9 @@
-// The I/O thread reads each message as its bytes come (so a peer that stalls
-// holds up no one) and hands workers only complete requests; a worker runs the
-// call and sends what the peer takes at once, the I/O thread the rest. A
-// connection is in one thread's hands at a time (its Turn).
+// The service's threads take turns: one watches the sockets (epoll) and reads
+// each message as its bytes come, so a peer that stalls holds up no one; when
+// a request is complete, that thread runs it itself and another takes over the
+// watch, so a call costs no hand-over between threads. One thread always stays
+// free to watch: at most kThreads - 1 calls run at once, the rest wait in line.
+// A connection is in one thread's hands at a time (its Turn).
 #include "platform/posix/com/service.h"
 
 #include <fcntl.h>
@@ -34,7 +36,7 @@
 namespace pal::com {
 namespace {
 
-constexpr unsigned kWorkerThreads = 4;
+constexpr unsigned kThreads = 5;
 constexpr size_t kMaxConnections = 256;  // more are refused at once
 constexpr auto kListenerPause = std::chrono::milliseconds(100);  // out of descriptors: accept again after this
 constexpr auto kDirectoryLockWait = std::chrono::seconds(10);
@@ -60,7 +62,7 @@ struct Listener {
     std::optional<Clock::time_point> pausedUntil;
 };
 
-// Whose turn it is: the I/O thread's (Reading, Writing) or a worker's (Queued, Running).
+// Whose turn it is: the watching thread's (Reading, Writing) or a call's (Queued, Running).
 enum class Turn { Reading, Queued, Running, Writing };
 
 struct Connection {
@@ -189,8 +191,7 @@ private:
         spare_ = open("/dev/null", O_RDONLY | O_CLOEXEC);
         Watch(wake_, kWakeId, EPOLLIN, EPOLL_CTL_ADD);
         try {
-            std::thread([this] { WatchLoop(); }).detach();
-            for (unsigned i = 0; i < kWorkerThreads; ++i) std::thread([this] { WorkLoop(); }).detach();
+            for (unsigned i = 0; i < kThreads; ++i) std::thread([this] { ServeLoop(); }).detach();
         } catch (const std::system_error&) {
             return E_OUTOFMEMORY;
         }
@@ -210,33 +211,60 @@ private:
         (void)!write(wake_, &one, sizeof one);
     }
 
-    void WatchLoop() {
+    // Every thread's loop. A job runs only while another thread watches, or has
+    // been woken to: the sockets are never left unwatched for a call's length.
+    void ServeLoop() {
         onServiceThread = true;
-        epoll_event events[kMaxEvents];
         std::unique_lock guard(lock_);
         for (;;) {
-            const int timeout = MillisecondsLeft(NextDeadline());
-            guard.unlock();
-            const int ready = epoll_wait(epoll_, events, kMaxEvents, timeout);
-            guard.lock();
-            for (int i = 0; i < ready; ++i) {
-                const uint64_t id = events[i].data.u64;
-                // Ids are never reused, so an event for something already closed finds nothing.
-                if (id == kWakeId) {
-                    uint64_t count;
-                    (void)!read(wake_, &count, sizeof count);
-                } else if (const auto listener = listeners_.find(id); listener != listeners_.end()) {
-                    AcceptPeers(*listener->second);
-                } else if (const auto connection = connections_.find(id); connection != connections_.end()) {
-                    Advance(id, connection->second);
-                }
+            if (!watching_ && watchPromised_) {
+                watchPromised_ = false;
+                Watch(guard);
+            } else if (!jobs_.empty() && watching_) {
+                RunJob(guard);
+            } else if (watching_) {
+                ++waiting_;
+                work_.wait(guard);
+                --waiting_;
+            } else if (!jobs_.empty() && waiting_ > 0) {
+                // The request this thread has just read runs here, now; a waiting thread takes the watch.
+                watchPromised_ = true;
+                work_.notify_one();
+                RunJob(guard);
+            } else {
+                Watch(guard);
             }
-            EnforceDeadlines();
-            if (draining_) DropIdleConnections();
         }
     }
 
-    // The earliest moment the I/O thread has something to do without an event.
+    // One wait on the sockets and what it brought; called and left with lock_ held.
+    void Watch(std::unique_lock<std::mutex>& guard) {
+        epoll_event events[kMaxEvents];
+        watching_ = true;
+        // Jobs in line go to the threads that wait, while this one watches.
+        for (size_t i = 0; i < jobs_.size() && i < waiting_; ++i) work_.notify_one();
+        const int timeout = MillisecondsLeft(NextDeadline());
+        guard.unlock();
+        const int ready = epoll_wait(epoll_, events, kMaxEvents, timeout);
+        guard.lock();
+        watching_ = false;
+        for (int i = 0; i < ready; ++i) {
+            const uint64_t id = events[i].data.u64;
+            // Ids are never reused, so an event for something already closed finds nothing.
+            if (id == kWakeId) {
+                uint64_t count;
+                (void)!read(wake_, &count, sizeof count);
+            } else if (const auto listener = listeners_.find(id); listener != listeners_.end()) {
+                AcceptPeers(*listener->second);
+            } else if (const auto connection = connections_.find(id); connection != connections_.end()) {
+                Advance(id, connection->second);
+            }
+        }
+        EnforceDeadlines();
+        if (draining_) DropIdleConnections();
+    }
+
+    // The earliest moment the watching thread has something to do without an event.
     Deadline NextDeadline() const {
         Deadline next;
         const auto consider = [&next](const Deadline& when) {
@@ -320,7 +348,7 @@ private:
         }
     }
 
-    // The I/O thread's share of a connection: more of the request, or more of the reply.
+    // The watching thread's share of a connection: more of the request, or more of the reply.
     void Advance(uint64_t id, const std::shared_ptr<Connection>& connection) {
         if (connection->turn == Turn::Writing) {
             switch (connection->outgoing.WriteTo(connection->socket)) {
@@ -358,7 +386,7 @@ private:
             Drop(job.id);
             return;
         }
-        work_.notify_one();
+        // Only service threads line jobs up, and each looks at the line before it waits.
     }
 
     // Closes the connection at once; what it held goes back on a worker.
@@ -373,32 +401,28 @@ private:
         idle_.notify_all();
     }
 
-    void WorkLoop() {
-        onServiceThread = true;
-        std::unique_lock guard(lock_);
-        for (;;) {
-            work_.wait(guard, [this] { return !jobs_.empty(); });
-            Job job = std::move(jobs_.front());
-            jobs_.pop_front();
-            ++busy_;
-            if (job.rundown) {
-                guard.unlock();
-                // What the client held goes back: objects, and the locks that keep the server up.
-                job.connection->stub.Rundown();
-                job.connection.reset();
-                guard.lock();
-            } else if (draining_) {
-                Drop(job.id);
-            } else {
-                job.connection->turn = Turn::Running;
-                guard.unlock();
-                const OutgoingMessage::Progress sent = Serve(*job.connection);
-                guard.lock();
-                Answered(job.id, *job.connection, sent);
-            }
-            --busy_;
-            if (busy_ == 0 && jobs_.empty()) idle_.notify_all();
+    // Runs the first job in line; called and left with lock_ held.
+    void RunJob(std::unique_lock<std::mutex>& guard) {
+        Job job = std::move(jobs_.front());
+        jobs_.pop_front();
+        ++busy_;
+        if (job.rundown) {
+            guard.unlock();
+            // What the client held goes back: objects, and the locks that keep the server up.
+            job.connection->stub.Rundown();
+            job.connection.reset();
+            guard.lock();
+        } else if (draining_) {
+            Drop(job.id);
+        } else {
+            job.connection->turn = Turn::Running;
+            guard.unlock();
+            const OutgoingMessage::Progress sent = Serve(*job.connection);
+            guard.lock();
+            Answered(job.id, *job.connection, sent);
         }
+        --busy_;
+        if (busy_ == 0 && jobs_.empty()) idle_.notify_all();
     }
 
     // Runs the call and sends as much of its reply as the peer takes now.
@@ -423,7 +447,7 @@ private:
             connection.turn = Turn::Reading;
             Watch(connection.socket, id, EPOLLIN | EPOLLRDHUP, EPOLL_CTL_ADD);
         } else {
-            // A slow reader: the I/O thread sends the rest, within the message deadline.
+            // A slow reader: the watching thread sends the rest, within the message deadline.
             connection.turn = Turn::Writing;
             connection.deadline = Clock::now() + MessageDeadline();
             Watch(connection.socket, id, EPOLLOUT, EPOLL_CTL_ADD);
@@ -439,7 +463,10 @@ private:
     int spare_ = -1;  // a descriptor to give up when accept runs out of them
     uint64_t nextId_ = kWakeId + 1;
     bool draining_ = false;
+    bool watching_ = false;       // a thread waits on the sockets
+    bool watchPromised_ = false;  // a thread has been woken to do so
     unsigned busy_ = 0;
+    unsigned waiting_ = 0;  // threads with nothing to do
     std::unordered_map<uint64_t, std::shared_ptr<Listener>> listeners_;
     std::unordered_map<uint64_t, std::shared_ptr<Connection>> connections_;
     std::deque<Job> jobs_;
