@@ -91,8 +91,12 @@ HRESULT Channel::Call(Request kind, const WireWriter& request, std::vector<uint8
         if (wait == Wait::TimedOut) return Broken(RPC_E_TIMEOUT);
         if (wait == Wait::ServerGone) return Broken(RPC_E_DISCONNECTED);
     }
+    // The reply cannot be there yet: wait first, then read what came.
     IncomingMessage incoming;
     for (;;) {
+        const Wait wait = WaitFor(POLLIN, deadline);
+        if (wait == Wait::TimedOut) return Broken(RPC_E_TIMEOUT);
+        if (wait == Wait::ServerGone) return Broken(RPC_E_DISCONNECTED);
         switch (incoming.ReadFrom(socket_)) {
         case IncomingMessage::Progress::Complete:
             if (incoming.Kind() != (static_cast<uint16_t>(kind) | kReplyFlag)) return Broken(RPC_E_INVALID_DATA);
@@ -102,9 +106,6 @@ HRESULT Channel::Call(Request kind, const WireWriter& request, std::vector<uint8
         case IncomingMessage::Progress::Closed: return Broken(RPC_E_DISCONNECTED);
         case IncomingMessage::Progress::Incomplete: break;
         }
-        const Wait wait = WaitFor(POLLIN, deadline);
-        if (wait == Wait::TimedOut) return Broken(RPC_E_TIMEOUT);
-        if (wait == Wait::ServerGone) return Broken(RPC_E_DISCONNECTED);
     }
 }
 
