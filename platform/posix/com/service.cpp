@@ -229,8 +229,7 @@ private:
             } else if (!jobs_.empty() && waiting_ > 0) {
                 // The request this thread has just read runs here, now; a waiting thread takes the watch.
                 watchPromised_ = true;
-                work_.notify_one();
-                RunJob(guard);
+                RunJob(guard, true);
             } else {
                 Watch(guard);
             }
@@ -401,25 +400,29 @@ private:
         idle_.notify_all();
     }
 
-    // Runs the first job in line; called and left with lock_ held.
-    void RunJob(std::unique_lock<std::mutex>& guard) {
+    // Runs the first job in line; called and left with lock_ held. A thread
+    // handing over the watch wakes its successor once the lock is free for it.
+    void RunJob(std::unique_lock<std::mutex>& guard, bool wakeWatcher = false) {
         Job job = std::move(jobs_.front());
         jobs_.pop_front();
         ++busy_;
-        if (job.rundown) {
-            guard.unlock();
-            // What the client held goes back: objects, and the locks that keep the server up.
-            job.connection->stub.Rundown();
-            job.connection.reset();
-            guard.lock();
-        } else if (draining_) {
+        if (!job.rundown && draining_) {
             Drop(job.id);
+            if (wakeWatcher) work_.notify_one();
         } else {
-            job.connection->turn = Turn::Running;
+            if (!job.rundown) job.connection->turn = Turn::Running;
             guard.unlock();
-            const OutgoingMessage::Progress sent = Serve(*job.connection);
-            guard.lock();
-            Answered(job.id, *job.connection, sent);
+            if (wakeWatcher) work_.notify_one();
+            if (job.rundown) {
+                // What the client held goes back: objects, and the locks that keep the server up.
+                job.connection->stub.Rundown();
+                job.connection.reset();
+                guard.lock();
+            } else {
+                const OutgoingMessage::Progress sent = Serve(*job.connection);
+                guard.lock();
+                Answered(job.id, *job.connection, sent);
+            }
         }
         --busy_;
         if (busy_ == 0 && jobs_.empty()) idle_.notify_all();
