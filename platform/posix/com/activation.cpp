@@ -13,7 +13,6 @@
 namespace {
 
 constexpr DWORD kClassContexts = CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER;
-constexpr int kActivationAttempts = 3;
 
 HRESULT GetClassObject(REFCLSID clsid, DWORD clsContext, REFIID iid, void** object) {
     com_ptr<IUnknown> registered;
@@ -44,13 +43,14 @@ extern "C" HRESULT WINAPI CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWOR
     *object = nullptr;
     if (!pal::com::CanUseCom()) return CO_E_NOTINITIALIZED;
     // A server may stop between handing out its class object and the creation; then, as
-    // Windows' activation does, try again, which starts a new server.
-    HRESULT hr = E_FAIL;
-    for (int attempt = 0; attempt < kActivationAttempts; ++attempt) {
+    // Windows' activation does, try again, which reaches or starts a new server. While
+    // clients come and go the server may keep stopping under them: the tries go on
+    // until the start time-out.
+    const auto deadline = pal::com::StartDeadline();
+    for (;;) {
         com_ptr<IClassFactory> factory;
         RETURN_IF_FAILED(GetClassObject(clsid, clsContext, __uuidof(IClassFactory), factory.put_void()));
-        hr = factory->CreateInstance(outer, iid, object);
-        if (hr != CO_E_SERVER_STOPPING && hr != RPC_E_DISCONNECTED) break;
+        const HRESULT hr = factory->CreateInstance(outer, iid, object);
+        if ((hr != CO_E_SERVER_STOPPING && hr != RPC_E_DISCONNECTED) || pal::com::Clock::now() >= deadline) return hr;
     }
-    return hr;
 }

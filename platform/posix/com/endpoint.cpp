@@ -22,6 +22,8 @@ namespace {
 // Room left in sun_path for "/" + 32 hex digits + the longest suffix + NUL.
 constexpr size_t kLongestDirectory = sizeof(sockaddr_un{}.sun_path) - 1 - 32 - 16;
 
+constexpr int kMakeAttempts = 100;
+
 uint64_t Fnv1a(const std::string& text, uint64_t hash = 0xcbf29ce484222325ull) {
     for (const unsigned char c : text) hash = (hash ^ c) * 0x100000001b3ull;
     return hash;
@@ -47,10 +49,17 @@ HRESULT EndpointDirectory(std::string& directory, bool create) {
     std::snprintf(name, sizeof name, "/pal-com-%u-%016llx", static_cast<unsigned>(user),
                   static_cast<unsigned long long>(Fnv1a(identity, Fnv1a(std::to_string(user)))));
     std::string path = BaseDirectory() + name;
-    if (create && mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return HResultFromWin32(Win32ErrorFromErrno(errno));
-    // A directory someone else made, or opened to others, is not ours to trust.
     struct stat info{};
-    if (lstat(path.c_str(), &info) != 0) return HResultFromWin32(errno == ENOENT ? ERROR_PATH_NOT_FOUND : Win32ErrorFromErrno(errno));
+    // The last server of the prefix may remove the directory between the two
+    // looks; one that is to be made is then made again.
+    for (int attempt = 0;; ++attempt) {
+        if (create && mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
+            return HResultFromWin32(Win32ErrorFromErrno(errno));
+        if (lstat(path.c_str(), &info) == 0) break;
+        if (errno != ENOENT) return HResultFromWin32(Win32ErrorFromErrno(errno));
+        if (!create || attempt == kMakeAttempts) return HResultFromWin32(ERROR_PATH_NOT_FOUND);
+    }
+    // A directory someone else made, or opened to others, is not ours to trust.
     if (!S_ISDIR(info.st_mode) || info.st_uid != user || (info.st_mode & 077) != 0) return E_ACCESSDENIED;
     directory = std::move(path);
     return S_OK;
