@@ -108,13 +108,14 @@ TEST_F(XmlDocument, RefusesCharactersADocumentCannotHold) {
     for (const std::u16string_view text :
          {u"<a>t&#x1FF600;</a>", u"<a>&#x110000;</a>", u"<a>&#xD800;</a>", u"<a>&#57343;</a>", u"<a x='&#1;'/>",
           u"<a>&#xFFFE;</a>", u"<a>\u0001</a>", u"<a \u0002='x'/>", u"<a>\uFFFF</a>",
-          u"<a xy='&lt;'>p&#x0F6A0000D0;</a>"}) {
+          u"<a xy='&lt;'>p&#x0F6A0000D0;</a>", u"<a>&#x0;</a>", u"<a>ab&#00;cd</a>", u"<a b='&#x100000041;'/>"}) {
         const HRESULT hr = Load(text);
         EXPECT_EQ(static_cast<DWORD>(hr) & 0xFFFFFF00u, 0xC00CE500u) << Narrow(text) << " gave " << std::hex << hr;
     }
     EXPECT_EQ(DocumentXml(), u"<kept/>");
     EXPECT_EQ(Load(u"<a b='&#x10FFFF;'>&#x1F600;&#9;&#xA;&#xE000;&#xFFFD;\U0001F600</a>"), S_OK);
     EXPECT_EQ(DocumentXml(), u"<a b=\"\U0010FFFF\">\U0001F600\t\n\uE000\uFFFD\U0001F600</a>");
+    EXPECT_EQ(Load(u"<a><!-- &#0; --><![CDATA[&#x0;]]><?p &#0;?>&#x000041;</a>"), S_OK) << "no references there";
 }
 
 TEST_F(XmlDocument, RefusesTheEmptyTextAsMissingItsRoot) {

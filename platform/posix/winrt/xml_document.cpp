@@ -48,6 +48,8 @@ public:
         UINT32 length = 0;
         const WCHAR* units = WindowsGetStringRawBuffer(xml, &length);
         try {
+            if (const HRESULT refused = CheckCharacterReferences(std::u16string_view(units, length)); FAILED(refused))
+                return refused;
             auto parsedTree = std::make_shared<pugi::xml_document>();
             const pugi::xml_parse_result parsed =
                 parsedTree->load_buffer(units, static_cast<size_t>(length) * sizeof(WCHAR), kParseOptions, pugi::encoding_utf16_le);

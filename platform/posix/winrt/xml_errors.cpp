@@ -2,6 +2,8 @@
 // The nearest MSXML code is chosen; callers can rely on the 0xC00CE5xx range.
 #include "platform/posix/winrt/xml_errors.h"
 
+#include <algorithm>
+
 namespace pal::winrt {
 namespace {
 
@@ -61,6 +63,41 @@ HRESULT CheckDocumentShape(const pugi::xml_document& document) noexcept {
     }
     if (roots == 0) return kXmlMissingRoot;
     if (roots > 1) return XmlError(0x55);  // MULTIPLEROOTS
+    return S_OK;
+}
+
+HRESULT CheckCharacterReferences(std::u16string_view source) noexcept {
+    // Spans without references, from their opening to their closing text.
+    static constexpr std::u16string_view kVerbatim[][2] = {
+        {u"<!--", u"-->"}, {u"<![CDATA[", u"]]>"}, {u"<?", u"?>"}};
+    for (size_t at = 0; at < source.size(); ++at) {
+        bool skipped = false;
+        for (const auto& [open, close] : kVerbatim) {
+            if (source.substr(at).starts_with(open)) {
+                const size_t end = source.find(close, at + open.size());
+                if (end == std::u16string_view::npos) return S_OK;  // unclosed: the parser refuses it
+                at = end + close.size() - 1;
+                skipped = true;
+                break;
+            }
+        }
+        if (skipped || !source.substr(at).starts_with(u"&#")) continue;
+        size_t next = at + 2;
+        const bool hex = next < source.size() && source[next] == u'x';
+        if (hex) ++next;
+        char32_t value = 0;
+        size_t digits = 0;
+        for (; next < source.size(); ++next, ++digits) {
+            const char16_t c = source[next];
+            int digit = c >= u'0' && c <= u'9' ? c - u'0' : -1;
+            if (hex && c >= u'a' && c <= u'f') digit = c - u'a' + 10;
+            if (hex && c >= u'A' && c <= u'F') digit = c - u'A' + 10;
+            if (digit < 0) break;
+            value = std::min<char32_t>(value * (hex ? 16 : 10) + static_cast<char32_t>(digit), 0x110000);
+        }
+        if (digits != 0 && next < source.size() && source[next] == u';' && (value == 0 || value > 0x10FFFF))
+            return XmlError(0x08);  // BADCHARDATA
+    }
     return S_OK;
 }
 

@@ -6,6 +6,8 @@
 
 #include <pugixml.hpp>
 
+#include <string_view>
+
 namespace pal::winrt {
 
 inline constexpr HRESULT kXmlMissingRoot = static_cast<HRESULT>(0xC00CE558);
@@ -21,5 +23,11 @@ HRESULT CheckDocumentShape(const pugi::xml_document& document) noexcept;
 // (the parser decodes a character reference of any number, and passes control
 // characters in text).
 HRESULT CheckDocumentCharacters(const pugi::xml_document& document) noexcept;
+
+// Checks the character references of the source text itself, outside comments,
+// CDATA sections and processing instructions: the parser cuts a text at a
+// reference to 0 and keeps only the low 32 bits of a larger number, so those
+// are refused before it sees them.
+HRESULT CheckCharacterReferences(std::u16string_view source) noexcept;
 
 }  // namespace pal::winrt
