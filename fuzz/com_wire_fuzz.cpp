@@ -10,10 +10,12 @@
 // server lock it took is given back; proxies leak nothing (LeakSanitizer).
 #include <notification_platform.h>
 
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
@@ -26,6 +28,7 @@
 #include "common/com_ptr.h"
 #include "fuzz/scratch_prefix.h"
 #include "platform/posix/com/channel.h"
+#include "platform/posix/com/message_io.h"
 #include "platform/posix/com/proxy.h"
 #include "platform/posix/com/stub.h"
 #include "platform/posix/com/wire.h"
@@ -206,10 +209,17 @@ void FeedStream(const uint8_t* data, size_t size) {
     int ends[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) std::abort();
     writer->Start(ends[1], data, size, size != 0 ? data[0] : 0);
+    // Assembled as the server assembles requests: what has arrived, a piece at a time.
     pal::com::ConnectionStub stub;
-    uint16_t kind = 0;
-    std::vector<uint8_t> payload;
-    while (pal::com::ReceiveMessage(ends[0], kind, payload) == pal::com::Received::Message && Serve(stub, kind, payload)) {
+    pal::com::IncomingMessage incoming;
+    for (;;) {
+        pollfd readable{ends[0], POLLIN, 0};
+        if (poll(&readable, 1, -1) < 0 && errno != EINTR) break;
+        const pal::com::IncomingMessage::Progress progress = incoming.ReadFrom(ends[0]);
+        if (progress == pal::com::IncomingMessage::Progress::Incomplete) continue;
+        if (progress != pal::com::IncomingMessage::Progress::Complete) break;
+        const uint16_t kind = incoming.Kind();
+        if (!Serve(stub, kind, incoming.TakePayload())) break;
     }
     shutdown(ends[0], SHUT_RDWR);  // a writer still sending is told the connection ended
     writer->Finish();
@@ -230,10 +240,11 @@ void FeedReplies(const uint8_t* data, size_t size) {
     }
     shutdown(ends[1], SHUT_WR);
     {
-        const auto channel = std::make_shared<pal::com::Channel>(ends[0]);
+        // No server process to watch: the replies are all there is.
+        const auto channel = std::make_shared<pal::com::Channel>(ends[0], -1);
         com_ptr<IClassFactory> remoteFactory;
         if (SUCCEEDED(pal::com::GetRemoteClassObject(channel, kFuzzClass, __uuidof(IClassFactory),
-                                                     remoteFactory.put_void()))) {
+                                                     remoteFactory.put_void(), std::nullopt))) {
             com_ptr<INotificationActivationCallback> callback;
             if (SUCCEEDED(remoteFactory->CreateInstance(nullptr, __uuidof(INotificationActivationCallback),
                                                         callback.put_void()))) {
