@@ -52,6 +52,9 @@ enum class WineDifference {
     // ("either, not both") and a reserved argument that is not 0: Windows
     // refuses them with ERROR_INVALID_PARAMETER; Wine 8 accepts most of them.
     kInvalidKeyOptionsAccepted,
+    // Not Wine's fault: our platform opens modules as data files only and
+    // answers ERROR_NOT_SUPPORTED for code; Windows and Wine load it.
+    kCodeModulesOnWindowsOnly,
 };
 
 inline const char* WineDifferenceReason(WineDifference difference) {
@@ -68,6 +71,7 @@ inline const char* WineDifferenceReason(WineDifference difference) {
         case WineDifference::kCreateBelowReadOnlyKey: return "Wine creates a subkey below a read-only handle";
         case WineDifference::kVolatileKeysAndLinksOnWindowsOnly: return "our Linux platform has no volatile keys or links";
         case WineDifference::kInvalidKeyOptionsAccepted: return "Wine accepts unknown key options and both views at once";
+        case WineDifference::kCodeModulesOnWindowsOnly: return "our Linux platform loads no code from modules";
     }
     return "";
 }
