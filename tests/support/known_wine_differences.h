@@ -35,8 +35,9 @@ enum class WineDifference {
     // and HKEY_CLASSES_ROOT only and answers the other predefined keys with
     // ERROR_INVALID_HANDLE; Windows and Wine open them.
     kUnbackedRootsOnLinuxOnly,
-    // RegEnumKeyExW without a name buffer: our platform answers
-    // ERROR_INVALID_PARAMETER; Wine 8 writes through the null pointer and dies.
+    // RegEnumKeyExW without a name buffer, which Windows documents as required:
+    // our platform answers ERROR_INVALID_PARAMETER; Wine 8 writes through the
+    // null pointer and the process dies.
     kNullEnumerationNameWritten,
     // HKEY_CLASSES_ROOT merges HKCU\Software\Classes over HKLM\Software\Classes
     // on Windows (2000 on): reads prefer the user's key, writes go to it when it
@@ -49,8 +50,9 @@ enum class WineDifference {
     // answers ERROR_NOT_SUPPORTED; Windows and Wine have both.
     kVolatileKeysAndLinksOnWindowsOnly,
     // Options beyond the documented ones, KEY_WOW64_32KEY with KEY_WOW64_64KEY
-    // ("either, not both") and a reserved argument that is not 0: Windows
-    // refuses them with ERROR_INVALID_PARAMETER; Wine 8 accepts most of them.
+    // (documented "either, not both") and a reserved argument that is not 0
+    // (documented "must be zero"): our platform refuses them with
+    // ERROR_INVALID_PARAMETER; Wine 8 accepts most of them.
     kInvalidKeyOptionsAccepted,
     // Not Wine's fault: our platform opens modules as data files only and
     // answers ERROR_NOT_SUPPORTED for code; Windows and Wine load it.
