@@ -1,6 +1,6 @@
-// Processes and events as Windows gives them: CreateProcessW's program and
-// command line, waits with time-outs, exit codes, no inherited files, and
-// manual- and auto-reset events.
+// Processes as Windows gives them: CreateProcessW's program and command line,
+// waits with time-outs, exit codes, no inherited files, and a process handle
+// that is no event (the events themselves: event_test.cpp).
 #include <windows.h>
 
 #include <fcntl.h>
@@ -90,34 +90,9 @@ TEST(CreateProcess, TheChildInheritsNoOpenFiles) {
     close(open_file);
 }
 
-TEST(Events, ManualResetStaysSignalledAndAutoResetReleasesOneWaiter) {
-    unique_handle manual(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    ASSERT_TRUE(manual);
-    EXPECT_EQ(WaitForSingleObject(manual.get(), 10), static_cast<DWORD>(WAIT_TIMEOUT));
-    std::thread setter([&] { SetEvent(manual.get()); });
-    EXPECT_EQ(WaitForSingleObject(manual.get(), INFINITE), WAIT_OBJECT_0);
-    setter.join();
-    EXPECT_EQ(WaitForSingleObject(manual.get(), 0), WAIT_OBJECT_0);
-    EXPECT_TRUE(ResetEvent(manual.get()));
-    EXPECT_EQ(WaitForSingleObject(manual.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
-
-    unique_handle automatic(CreateEventW(nullptr, FALSE, TRUE, nullptr));
-    EXPECT_EQ(WaitForSingleObject(automatic.get(), 0), WAIT_OBJECT_0);
-    EXPECT_EQ(WaitForSingleObject(automatic.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
-}
-
-TEST(Handles, StaleAndMismatchedHandlesAreRefused) {
-    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    EXPECT_TRUE(CloseHandle(event));
-    EXPECT_FALSE(CloseHandle(event));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
-    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_FAILED);
-    EXPECT_FALSE(SetEvent(event));
-
+TEST(Handles, AProcessIsNoEvent) {
     auto started = Start(nullptr, u"/bin/true");
     ASSERT_TRUE(started.created);
     EXPECT_FALSE(SetEvent(started.process.get()));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
-    EXPECT_EQ(CreateEventW(nullptr, TRUE, FALSE, u"named"), nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
 }

@@ -8,11 +8,17 @@
 #include <vector>
 
 #include "common/unique_any.h"
+#include "tests/support/known_wine_differences.h"
 #include "tests/support/prefix_fixture.h"
+#include "tests/support/scratch_keys.h"
 
 namespace {
 
 class ClassesRoot : public TemporaryPrefixTest {};
+
+// A class of this process's own in the merged view, and the same below a hive.
+RegistryText Class(const WCHAR* path) { return ScratchClass(path); }
+RegistryText Classes(const WCHAR* path) { return TEXT("Software\\Classes\\") + ScratchClass(path); }
 
 unique_hkey Create(HKEY parent, const WCHAR* path) {
     unique_hkey key;
@@ -25,66 +31,70 @@ bool Exists(HKEY parent, const WCHAR* path) {
     return RegOpenKeyExW(parent, path, 0, KEY_READ, key.put()) == ERROR_SUCCESS;
 }
 
-void SetText(HKEY key, const WCHAR* name, const std::u16string& text) {
+void SetText(HKEY key, const WCHAR* name, const RegistryText& text) {
     ASSERT_EQ(RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                              static_cast<DWORD>((text.size() + 1) * sizeof(WCHAR))),
               ERROR_SUCCESS);
 }
 
-std::u16string Text(HKEY parent, const WCHAR* path, const WCHAR* name) {
+RegistryText Text(HKEY parent, const WCHAR* path, const WCHAR* name) {
     unique_hkey key;
-    if (RegOpenKeyExW(parent, path, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return u"<no key>";
+    if (RegOpenKeyExW(parent, path, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return TEXT("<no key>");
     WCHAR buffer[64] = {};
     DWORD size = sizeof(buffer);
     if (RegQueryValueExW(key.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size) != ERROR_SUCCESS)
-        return u"<no value>";
+        return TEXT("<no value>");
     return buffer;
 }
 
 TEST_F(ClassesRoot, NewKeysGoToTheMachine) {
-    unique_hkey key = Create(HKEY_CLASSES_ROOT, u"CLSID\\{Quill}\\LocalServer32");
-    SetText(key.get(), nullptr, u"server.exe");
-    EXPECT_EQ(Text(HKEY_LOCAL_MACHINE, u"Software\\Classes\\CLSID\\{Quill}\\LocalServer32", nullptr), u"server.exe");
-    EXPECT_FALSE(Exists(HKEY_CURRENT_USER, u"Software\\Classes\\CLSID"));
-    EXPECT_EQ(Text(HKEY_CLASSES_ROOT, u"clsid\\{quill}\\localserver32", nullptr), u"server.exe");
+    unique_hkey key = Create(HKEY_CLASSES_ROOT, Class(TEXT("Server\\{Quill}\\LocalServer32")).c_str());
+    SetText(key.get(), nullptr, TEXT("server.exe"));
+    EXPECT_EQ(Text(HKEY_LOCAL_MACHINE, Classes(TEXT("Server\\{Quill}\\LocalServer32")).c_str(), nullptr), TEXT("server.exe"));
+    EXPECT_FALSE(Exists(HKEY_CURRENT_USER, Classes(TEXT("Server")).c_str()));
+    EXPECT_EQ(Text(HKEY_CLASSES_ROOT, Class(TEXT("server\\{quill}\\localserver32")).c_str(), nullptr), TEXT("server.exe"));
 }
 
 TEST_F(ClassesRoot, ValuesGoToTheUsersKeyWhenItExists) {
-    Create(HKEY_LOCAL_MACHINE, u"Software\\Classes\\Both");
-    Create(HKEY_CURRENT_USER, u"Software\\Classes\\Both");
-    unique_hkey both = Create(HKEY_CLASSES_ROOT, u"Both");
-    SetText(both.get(), u"v", u"user");
-    EXPECT_EQ(Text(HKEY_CURRENT_USER, u"Software\\Classes\\Both", u"v"), u"user");
-    EXPECT_EQ(Text(HKEY_LOCAL_MACHINE, u"Software\\Classes\\Both", u"v"), u"<no value>");
+    SKIP_WHERE_WINE_DIFFERS(WineDifference::kClassesRootShowsTheMachineOnly);
+    Create(HKEY_LOCAL_MACHINE, Classes(TEXT("Both")).c_str());
+    Create(HKEY_CURRENT_USER, Classes(TEXT("Both")).c_str());
+    unique_hkey both = Create(HKEY_CLASSES_ROOT, Class(TEXT("Both")).c_str());
+    SetText(both.get(), TEXT("v"), TEXT("user"));
+    EXPECT_EQ(Text(HKEY_CURRENT_USER, Classes(TEXT("Both")).c_str(), TEXT("v")), TEXT("user"));
+    EXPECT_EQ(Text(HKEY_LOCAL_MACHINE, Classes(TEXT("Both")).c_str(), TEXT("v")), TEXT("<no value>"));
 
-    Create(HKEY_LOCAL_MACHINE, u"Software\\Classes\\MachineOnly");
-    unique_hkey machineOnly = Create(HKEY_CLASSES_ROOT, u"MachineOnly");
-    SetText(machineOnly.get(), u"v", u"machine");
-    EXPECT_EQ(Text(HKEY_LOCAL_MACHINE, u"Software\\Classes\\MachineOnly", u"v"), u"machine");
+    Create(HKEY_LOCAL_MACHINE, Classes(TEXT("MachineOnly")).c_str());
+    unique_hkey machineOnly = Create(HKEY_CLASSES_ROOT, Class(TEXT("MachineOnly")).c_str());
+    SetText(machineOnly.get(), TEXT("v"), TEXT("machine"));
+    EXPECT_EQ(Text(HKEY_LOCAL_MACHINE, Classes(TEXT("MachineOnly")).c_str(), TEXT("v")), TEXT("machine"));
 }
 
 TEST_F(ClassesRoot, ReadsPreferTheUserAndMergeBothSides) {
-    SetText(Create(HKEY_LOCAL_MACHINE, u"Software\\Classes\\Shared").get(), u"v", u"machine");
-    SetText(Create(HKEY_LOCAL_MACHINE, u"Software\\Classes\\Shared").get(), u"machineOnly", u"m");
-    SetText(Create(HKEY_CURRENT_USER, u"Software\\Classes\\shared").get(), u"V", u"user");
-    Create(HKEY_LOCAL_MACHINE, u"Software\\Classes\\Alpha");
-    Create(HKEY_CURRENT_USER, u"Software\\Classes\\Zulu");
+    SKIP_WHERE_WINE_DIFFERS(WineDifference::kClassesRootShowsTheMachineOnly);
+    SetText(Create(HKEY_LOCAL_MACHINE, Classes(TEXT("Shared")).c_str()).get(), TEXT("v"), TEXT("machine"));
+    SetText(Create(HKEY_LOCAL_MACHINE, Classes(TEXT("Shared")).c_str()).get(), TEXT("machineOnly"), TEXT("m"));
+    SetText(Create(HKEY_CURRENT_USER, Classes(TEXT("shared")).c_str()).get(), TEXT("V"), TEXT("user"));
+    Create(HKEY_LOCAL_MACHINE, Classes(TEXT("Alpha")).c_str());
+    Create(HKEY_CURRENT_USER, Classes(TEXT("Zulu")).c_str());
 
-    EXPECT_EQ(Text(HKEY_CLASSES_ROOT, u"Shared", u"v"), u"user");
-    EXPECT_EQ(Text(HKEY_CLASSES_ROOT, u"Shared", u"machineOnly"), u"m");
+    EXPECT_EQ(Text(HKEY_CLASSES_ROOT, Class(TEXT("Shared")).c_str(), TEXT("v")), TEXT("user"));
+    EXPECT_EQ(Text(HKEY_CLASSES_ROOT, Class(TEXT("Shared")).c_str(), TEXT("machineOnly")), TEXT("m"));
 
-    std::vector<std::u16string> names;
+    // The classes of this process, as the merged view enumerates them among all others.
+    const RegistryText prefix = Class(TEXT(""));
+    std::vector<RegistryText> names;
     WCHAR name[256];
     for (DWORD index = 0;; ++index) {
         DWORD length = 256;
         if (RegEnumKeyExW(HKEY_CLASSES_ROOT, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-        names.emplace_back(name, length);
+        if (RegistryText(name, length).compare(0, prefix.size(), prefix) == 0) names.emplace_back(name + prefix.size(), length - prefix.size());
     }
-    EXPECT_EQ(names, (std::vector<std::u16string>{u"Alpha", u"shared", u"Zulu"})) << "one entry per name, the user's spelling";
+    EXPECT_EQ(names, (std::vector<RegistryText>{TEXT("Alpha"), TEXT("shared"), TEXT("Zulu")})) << "one entry per name, the user's spelling";
 
     DWORD subkeys = 0;
     unique_hkey shared;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, u"Shared", 0, KEY_READ, shared.put()), ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, Class(TEXT("Shared")).c_str(), 0, KEY_READ, shared.put()), ERROR_SUCCESS);
     DWORD values = 0;
     EXPECT_EQ(RegQueryInfoKeyW(shared.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr,
                                nullptr, nullptr),
@@ -93,17 +103,18 @@ TEST_F(ClassesRoot, ReadsPreferTheUserAndMergeBothSides) {
 }
 
 TEST_F(ClassesRoot, DeletingTakesTheUsersKeyFirst) {
-    SetText(Create(HKEY_LOCAL_MACHINE, u"Software\\Classes\\Twice").get(), nullptr, u"machine");
-    SetText(Create(HKEY_CURRENT_USER, u"Software\\Classes\\Twice").get(), nullptr, u"user");
-    EXPECT_EQ(RegDeleteKeyExW(HKEY_CLASSES_ROOT, u"Twice", 0, 0), ERROR_SUCCESS);
-    EXPECT_FALSE(Exists(HKEY_CURRENT_USER, u"Software\\Classes\\Twice"));
-    EXPECT_EQ(Text(HKEY_CLASSES_ROOT, u"Twice", nullptr), u"machine");
-    EXPECT_EQ(RegDeleteKeyExW(HKEY_CLASSES_ROOT, u"Twice", 0, 0), ERROR_SUCCESS);
-    EXPECT_EQ(RegDeleteKeyExW(HKEY_CLASSES_ROOT, u"Twice", 0, 0), ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(RegDeleteKeyW(HKEY_CLASSES_ROOT, u""), ERROR_ACCESS_DENIED);
+    SKIP_WHERE_WINE_DIFFERS(WineDifference::kClassesRootShowsTheMachineOnly);
+    SetText(Create(HKEY_LOCAL_MACHINE, Classes(TEXT("Twice")).c_str()).get(), nullptr, TEXT("machine"));
+    SetText(Create(HKEY_CURRENT_USER, Classes(TEXT("Twice")).c_str()).get(), nullptr, TEXT("user"));
+    EXPECT_EQ(RegDeleteKeyExW(HKEY_CLASSES_ROOT, Class(TEXT("Twice")).c_str(), 0, 0), ERROR_SUCCESS);
+    EXPECT_FALSE(Exists(HKEY_CURRENT_USER, Classes(TEXT("Twice")).c_str()));
+    EXPECT_EQ(Text(HKEY_CLASSES_ROOT, Class(TEXT("Twice")).c_str(), nullptr), TEXT("machine"));
+    EXPECT_EQ(RegDeleteKeyExW(HKEY_CLASSES_ROOT, Class(TEXT("Twice")).c_str(), 0, 0), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteKeyExW(HKEY_CLASSES_ROOT, Class(TEXT("Twice")).c_str(), 0, 0), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegDeleteKeyW(HKEY_CLASSES_ROOT, TEXT("")), ERROR_ACCESS_DENIED);
 
-    Create(HKEY_CLASSES_ROOT, u"Parent\\Child");
-    EXPECT_EQ(RegDeleteKeyExW(HKEY_CLASSES_ROOT, u"Parent", 0, 0), ERROR_ACCESS_DENIED);
+    Create(HKEY_CLASSES_ROOT, Class(TEXT("Parent\\Child")).c_str());
+    EXPECT_EQ(RegDeleteKeyExW(HKEY_CLASSES_ROOT, Class(TEXT("Parent")).c_str(), 0, 0), ERROR_ACCESS_DENIED);
 }
 
 }  // namespace

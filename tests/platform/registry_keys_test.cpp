@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "common/unique_any.h"
+#include "tests/support/known_wine_differences.h"
 #include "tests/support/prefix_fixture.h"
+#include "tests/support/scratch_keys.h"
 
 namespace {
 
@@ -24,8 +26,8 @@ LSTATUS Open(HKEY parent, const WCHAR* path, REGSAM access, unique_hkey& key) {
     return RegOpenKeyExW(parent, path, 0, access, key.put());
 }
 
-std::vector<std::u16string> SubkeysOf(HKEY key) {
-    std::vector<std::u16string> names;
+std::vector<RegistryText> SubkeysOf(HKEY key) {
+    std::vector<RegistryText> names;
     for (DWORD index = 0;; ++index) {
         WCHAR name[256];
         DWORD length = 256;
@@ -40,43 +42,47 @@ std::vector<std::u16string> SubkeysOf(HKEY key) {
 
 TEST_F(RegistryKeys, CreateReportsNewOrExistingAndOpenFindsOnlyWhatExists) {
     DWORD disposition = 0;
-    unique_hkey created = Create(HKEY_CURRENT_USER, u"Software\\Quill\\Test", KEY_ALL_ACCESS, &disposition);
+    unique_hkey created = Create(HKEY_CURRENT_USER, ScratchKey(TEXT("Quill\\Test")).c_str(), KEY_ALL_ACCESS, &disposition);
     EXPECT_EQ(disposition, static_cast<DWORD>(REG_CREATED_NEW_KEY));
-    unique_hkey again = Create(HKEY_CURRENT_USER, u"Software\\Quill\\Test\\", KEY_ALL_ACCESS, &disposition);
+    unique_hkey again = Create(HKEY_CURRENT_USER, ScratchKey(TEXT("Quill\\Test\\")).c_str(), KEY_ALL_ACCESS, &disposition);
     EXPECT_EQ(disposition, static_cast<DWORD>(REG_OPENED_EXISTING_KEY));
 
     unique_hkey opened;
-    EXPECT_EQ(Open(HKEY_CURRENT_USER, u"Software\\Quill\\Test", KEY_READ, opened), ERROR_SUCCESS);
-    EXPECT_EQ(Open(HKEY_CURRENT_USER, u"Software\\Quill\\Missing", KEY_READ, opened), ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(Open(HKEY_LOCAL_MACHINE, u"Software\\Quill\\Test", KEY_READ, opened), ERROR_FILE_NOT_FOUND) << "hives are apart";
-    EXPECT_EQ(Open(created.get(), u"", KEY_READ, opened), ERROR_SUCCESS);
+    EXPECT_EQ(Open(HKEY_CURRENT_USER, ScratchKey(TEXT("Quill\\Test")).c_str(), KEY_READ, opened), ERROR_SUCCESS);
+    EXPECT_EQ(Open(HKEY_CURRENT_USER, ScratchKey(TEXT("Quill\\Missing")).c_str(), KEY_READ, opened), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(Open(HKEY_LOCAL_MACHINE, ScratchKey(TEXT("Quill\\Test")).c_str(), KEY_READ, opened), ERROR_FILE_NOT_FOUND) << "hives are apart";
+    EXPECT_EQ(Open(created.get(), TEXT(""), KEY_READ, opened), ERROR_SUCCESS);
     EXPECT_NE(opened.get(), created.get()) << "a second handle to the same key";
-    EXPECT_EQ(Open(HKEY_CURRENT_USER, u"\\Software", KEY_READ, opened), ERROR_BAD_PATHNAME);
+    EXPECT_EQ(Open(HKEY_CURRENT_USER, TEXT("\\Software"), KEY_READ, opened), ERROR_BAD_PATHNAME);
 }
 
-TEST_F(RegistryKeys, PredefinedKeysOpenToThemselvesAndUnbackedOnesAreInvalid) {
+TEST_F(RegistryKeys, PredefinedKeysOpenToThemselves) {
     HKEY same = nullptr;
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROOT}) {
         EXPECT_EQ(RegOpenKeyExW(root, nullptr, 0, KEY_READ, &same), ERROR_SUCCESS);
         EXPECT_EQ(same, root);
-        EXPECT_EQ(RegOpenKeyExW(root, u"", 0, KEY_READ, &same), ERROR_SUCCESS);
+        EXPECT_EQ(RegOpenKeyExW(root, TEXT(""), 0, KEY_READ, &same), ERROR_SUCCESS);
         EXPECT_EQ(same, root);
         EXPECT_EQ(RegCloseKey(root), ERROR_SUCCESS);
     }
+}
+
+TEST_F(RegistryKeys, UnbackedPredefinedKeysAreInvalid) {
+    SKIP_WHERE_WINE_DIFFERS(WineDifference::kUnbackedRootsOnLinuxOnly);
     for (HKEY root : {HKEY_USERS, HKEY_PERFORMANCE_DATA, HKEY_CURRENT_CONFIG, HKEY_DYN_DATA}) {
         HKEY key = nullptr;
-        EXPECT_EQ(RegOpenKeyExW(root, u"Software", 0, KEY_READ, &key), ERROR_INVALID_HANDLE);
-        EXPECT_EQ(RegCreateKeyExW(root, u"Software", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), ERROR_INVALID_HANDLE);
+        EXPECT_EQ(RegOpenKeyExW(root, TEXT("Software"), 0, KEY_READ, &key), ERROR_INVALID_HANDLE);
+        EXPECT_EQ(RegCreateKeyExW(root, TEXT("Software"), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), ERROR_INVALID_HANDLE);
     }
 }
 
 TEST_F(RegistryKeys, BadHandlesAreAnsweredNotFollowed) {
     HKEY made_up = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x1234560));
     HKEY key = nullptr;
-    EXPECT_EQ(RegOpenKeyExW(made_up, u"x", 0, KEY_READ, &key), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegOpenKeyExW(made_up, TEXT("x"), 0, KEY_READ, &key), ERROR_INVALID_HANDLE);
     EXPECT_EQ(RegCloseKey(made_up), ERROR_INVALID_HANDLE);
     EXPECT_EQ(RegCloseKey(nullptr), ERROR_INVALID_HANDLE);
-    unique_hkey created = Create(HKEY_CURRENT_USER, u"Software\\Closed");
+    unique_hkey created = Create(HKEY_CURRENT_USER, ScratchKey(TEXT("Closed")).c_str());
     HKEY closed = created.release();
     EXPECT_EQ(RegCloseKey(closed), ERROR_SUCCESS);
     EXPECT_EQ(RegCloseKey(closed), ERROR_INVALID_HANDLE);
@@ -84,33 +90,34 @@ TEST_F(RegistryKeys, BadHandlesAreAnsweredNotFollowed) {
 }
 
 TEST_F(RegistryKeys, NamesMatchWhateverTheCaseAndKeepTheirOwn) {
-    Create(HKEY_CURRENT_USER, u"Software\\MixedCase\\\u00c4rger");
+    Create(HKEY_CURRENT_USER, ScratchKey(TEXT("MixedCase\\\u00c4rger")).c_str());
     unique_hkey opened;
-    EXPECT_EQ(Open(HKEY_CURRENT_USER, u"SOFTWARE\\mixedcase\\\u00e4RGER", KEY_READ, opened), ERROR_SUCCESS);
+    const RegistryText scratch = ScratchName();
+    EXPECT_EQ(Open(HKEY_CURRENT_USER, (TEXT("SOFTWARE\\") + scratch + TEXT("\\mixedcase\\\u00e4RGER")).c_str(), KEY_READ, opened),
+              ERROR_SUCCESS);
     DWORD disposition = 0;
-    Create(HKEY_CURRENT_USER, u"software\\MIXEDCASE", KEY_READ, &disposition);
+    Create(HKEY_CURRENT_USER, (TEXT("software\\") + scratch + TEXT("\\MIXEDCASE")).c_str(), KEY_READ, &disposition);
     EXPECT_EQ(disposition, static_cast<DWORD>(REG_OPENED_EXISTING_KEY));
 
-    unique_hkey software;
-    ASSERT_EQ(Open(HKEY_CURRENT_USER, u"Software", KEY_READ, software), ERROR_SUCCESS);
-    EXPECT_EQ(SubkeysOf(software.get()), std::vector<std::u16string>{u"MixedCase"});
+    unique_hkey parent;
+    ASSERT_EQ(Open(HKEY_CURRENT_USER, ScratchKey().c_str(), KEY_READ, parent), ERROR_SUCCESS);
+    EXPECT_EQ(SubkeysOf(parent.get()), std::vector<RegistryText>{TEXT("MixedCase")});
 }
 
 TEST_F(RegistryKeys, EnumerationRunsToNoMoreItemsAndAsksForRoomWhenShort) {
-    unique_hkey parent = Create(HKEY_CURRENT_USER, u"Software\\Enum");
-    for (const WCHAR* name : {u"beta", u"Alpha", u"gamma-long-name"}) Create(parent.get(), name);
-    EXPECT_EQ(SubkeysOf(parent.get()), (std::vector<std::u16string>{u"Alpha", u"beta", u"gamma-long-name"}));
+    unique_hkey parent = Create(HKEY_CURRENT_USER, ScratchKey(TEXT("Enum")).c_str());
+    for (const WCHAR* name : {TEXT("beta"), TEXT("Alpha"), TEXT("gamma-long-name")}) Create(parent.get(), name);
+    EXPECT_EQ(SubkeysOf(parent.get()), (std::vector<RegistryText>{TEXT("Alpha"), TEXT("beta"), TEXT("gamma-long-name")}));
 
-    WCHAR name[256] = u"untouched";
+    WCHAR name[256] = TEXT("untouched");
     DWORD length = 5;  // room for "beta" and its terminator only
     EXPECT_EQ(RegEnumKeyExW(parent.get(), 1, name, &length, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
-    EXPECT_EQ(std::u16string(name), u"beta");
+    EXPECT_EQ(RegistryText(name), TEXT("beta"));
     EXPECT_EQ(length, 4u);
     length = 4;
     EXPECT_EQ(RegEnumKeyExW(parent.get(), 1, name, &length, nullptr, nullptr, nullptr, nullptr), ERROR_MORE_DATA);
     length = 256;
     EXPECT_EQ(RegEnumKeyExW(parent.get(), 3, name, &length, nullptr, nullptr, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
-    EXPECT_EQ(RegEnumKeyExW(parent.get(), 0, nullptr, &length, nullptr, nullptr, nullptr, nullptr), ERROR_INVALID_PARAMETER);
 
     DWORD subkeys = 0, longest = 0, values = 7;
     EXPECT_EQ(RegQueryInfoKeyW(parent.get(), nullptr, nullptr, nullptr, &subkeys, &longest, nullptr, &values, nullptr,
@@ -121,78 +128,108 @@ TEST_F(RegistryKeys, EnumerationRunsToNoMoreItemsAndAsksForRoomWhenShort) {
     EXPECT_EQ(values, 0u);
 }
 
+TEST_F(RegistryKeys, EnumerationRefusesANullNameBuffer) {
+    SKIP_WHERE_WINE_DIFFERS(WineDifference::kNullEnumerationNameWritten);
+    unique_hkey parent = Create(HKEY_CURRENT_USER, ScratchKey(TEXT("Enum")).c_str());
+    Create(parent.get(), TEXT("child"));
+    DWORD length = 256;
+    EXPECT_EQ(RegEnumKeyExW(parent.get(), 0, nullptr, &length, nullptr, nullptr, nullptr, nullptr), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegEnumKeyExW(parent.get(), 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegDeleteKeyW(parent.get(), TEXT("child")), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteKeyW(parent.get(), TEXT("")), ERROR_SUCCESS);
+    EXPECT_EQ(RegEnumKeyExW(parent.get(), 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), ERROR_INVALID_PARAMETER)
+        << "the arguments are checked before the key";
+}
+
 TEST_F(RegistryKeys, DeletionTakesOnlyEmptyKeysAndLeavesStaleHandlesDeleted) {
-    unique_hkey parent = Create(HKEY_CURRENT_USER, u"Software\\Doomed");
-    unique_hkey child = Create(parent.get(), u"Child");
-    EXPECT_EQ(RegDeleteKeyExW(HKEY_CURRENT_USER, u"Software\\Doomed", 0, 0), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(RegDeleteKeyExW(parent.get(), u"Nothing", 0, 0), ERROR_FILE_NOT_FOUND);
+    unique_hkey parent = Create(HKEY_CURRENT_USER, ScratchKey(TEXT("Doomed")).c_str());
+    unique_hkey child = Create(parent.get(), TEXT("Child"));
+    EXPECT_EQ(RegDeleteKeyExW(HKEY_CURRENT_USER, ScratchKey(TEXT("Doomed")).c_str(), 0, 0), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegDeleteKeyExW(parent.get(), TEXT("Nothing"), 0, 0), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(RegDeleteKeyExW(parent.get(), nullptr, 0, 0), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(RegDeleteKeyExW(parent.get(), u"child", KEY_WOW64_64KEY, 0), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteKeyExW(parent.get(), TEXT("child"), KEY_WOW64_64KEY, 0), ERROR_SUCCESS);
 
-    EXPECT_EQ(RegSetValueExW(child.get(), u"v", 0, REG_SZ, nullptr, 0), ERROR_KEY_DELETED);
-    EXPECT_EQ(RegEnumKeyExW(child.get(), 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegSetValueExW(child.get(), TEXT("v"), 0, REG_SZ, nullptr, 0), ERROR_KEY_DELETED);
     unique_hkey below;
-    EXPECT_EQ(Open(child.get(), u"x", KEY_READ, below), ERROR_KEY_DELETED);
-    EXPECT_EQ(RegCreateKeyExW(child.get(), u"x", 0, nullptr, 0, KEY_READ, nullptr, below.put(), nullptr), ERROR_KEY_DELETED);
+    EXPECT_EQ(Open(child.get(), TEXT("x"), KEY_READ, below), ERROR_KEY_DELETED);
+    EXPECT_EQ(RegCreateKeyExW(child.get(), TEXT("x"), 0, nullptr, 0, KEY_READ, nullptr, below.put(), nullptr), ERROR_KEY_DELETED);
 
-    Create(HKEY_CURRENT_USER, u"Software\\Doomed\\Child");  // a new key of the same name is not the old one
-    EXPECT_EQ(RegQueryValueExW(child.get(), u"v", nullptr, nullptr, nullptr, nullptr), ERROR_KEY_DELETED);
+    Create(HKEY_CURRENT_USER, ScratchKey(TEXT("Doomed\\Child")).c_str());  // a new key of the same name is not the old one
+    EXPECT_EQ(RegQueryValueExW(child.get(), TEXT("v"), nullptr, nullptr, nullptr, nullptr), ERROR_KEY_DELETED);
 
-    EXPECT_EQ(RegDeleteKeyW(parent.get(), u"Child"), ERROR_SUCCESS);
-    EXPECT_EQ(RegDeleteKeyW(parent.get(), u""), ERROR_SUCCESS) << "an empty name deletes the key itself";
-    EXPECT_EQ(Open(HKEY_CURRENT_USER, u"Software\\Doomed", KEY_READ, below), ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(RegDeleteKeyW(HKEY_CURRENT_USER, u""), ERROR_ACCESS_DENIED) << "a hive stays";
+    EXPECT_EQ(RegDeleteKeyW(parent.get(), TEXT("Child")), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteKeyW(parent.get(), TEXT("")), ERROR_SUCCESS) << "an empty name deletes the key itself";
+    EXPECT_EQ(Open(HKEY_CURRENT_USER, ScratchKey(TEXT("Doomed")).c_str(), KEY_READ, below), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegDeleteKeyW(HKEY_CURRENT_USER, TEXT("")), ERROR_ACCESS_DENIED) << "a hive stays";
 }
 
 TEST_F(RegistryKeys, DeleteKeyExIsFoundInAdvapi32ByName) {
-    HMODULE advapi = GetModuleHandleW(u"Advapi32.dll");
+    HMODULE advapi = GetModuleHandleW(TEXT("Advapi32.dll"));
     ASSERT_NE(advapi, nullptr);
     using DeleteKeyEx = LSTATUS(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD);
     auto deleteKeyEx = reinterpret_cast<DeleteKeyEx>(reinterpret_cast<void (*)()>(GetProcAddress(advapi, "RegDeleteKeyExW")));
     ASSERT_NE(deleteKeyEx, nullptr);
     EXPECT_NE(GetProcAddress(advapi, "RegDeleteKeyW"), nullptr);
-    Create(HKEY_CURRENT_USER, u"Software\\ByName");
-    EXPECT_EQ(deleteKeyEx(HKEY_CURRENT_USER, u"Software\\ByName", 0, 0), ERROR_SUCCESS);
+    Create(HKEY_CURRENT_USER, ScratchKey(TEXT("ByName")).c_str());
+    EXPECT_EQ(deleteKeyEx(HKEY_CURRENT_USER, ScratchKey(TEXT("ByName")).c_str(), 0, 0), ERROR_SUCCESS);
 }
 
 TEST_F(RegistryKeys, HandlesKeepTheirRights) {
-    Create(HKEY_CURRENT_USER, u"Software\\Rights");
+    Create(HKEY_CURRENT_USER, ScratchKey(TEXT("Rights")).c_str());
     unique_hkey readOnly;
-    ASSERT_EQ(Open(HKEY_CURRENT_USER, u"Software\\Rights", KEY_READ, readOnly), ERROR_SUCCESS);
+    ASSERT_EQ(Open(HKEY_CURRENT_USER, ScratchKey(TEXT("Rights")).c_str(), KEY_READ, readOnly), ERROR_SUCCESS);
     const DWORD one = 1;
-    EXPECT_EQ(RegSetValueExW(readOnly.get(), u"v", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(RegDeleteValueW(readOnly.get(), u"v"), ERROR_ACCESS_DENIED);
-    unique_hkey child;
-    EXPECT_EQ(RegCreateKeyExW(readOnly.get(), u"New", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, child.put(), nullptr),
-              ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegSetValueExW(readOnly.get(), TEXT("v"), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegDeleteValueW(readOnly.get(), TEXT("v")), ERROR_ACCESS_DENIED);
 
     unique_hkey writeOnly;
-    ASSERT_EQ(Open(HKEY_CURRENT_USER, u"Software\\Rights", KEY_WRITE, writeOnly), ERROR_SUCCESS);
-    EXPECT_EQ(RegSetValueExW(writeOnly.get(), u"v", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4), ERROR_SUCCESS);
-    EXPECT_EQ(RegQueryValueExW(writeOnly.get(), u"v", nullptr, nullptr, nullptr, nullptr), ERROR_ACCESS_DENIED);
+    ASSERT_EQ(Open(HKEY_CURRENT_USER, ScratchKey(TEXT("Rights")).c_str(), KEY_WRITE, writeOnly), ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExW(writeOnly.get(), TEXT("v"), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4), ERROR_SUCCESS);
+    EXPECT_EQ(RegQueryValueExW(writeOnly.get(), TEXT("v"), nullptr, nullptr, nullptr, nullptr), ERROR_ACCESS_DENIED);
     WCHAR name[16];
     DWORD length = 16;
     EXPECT_EQ(RegEnumKeyExW(writeOnly.get(), 0, name, &length, nullptr, nullptr, nullptr, nullptr), ERROR_ACCESS_DENIED);
 }
 
-TEST_F(RegistryKeys, UnsupportedOptionsAndFlagsAreRefused) {
-    HKEY key = nullptr;
-    EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\V", 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                              &key, nullptr),
-              ERROR_NOT_SUPPORTED);
-    EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\V", 0, nullptr, 0x100, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\V", 1, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software", REG_OPTION_OPEN_LINK, KEY_READ, &key), ERROR_NOT_SUPPORTED);
-    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software", 0, KEY_READ | KEY_WOW64_32KEY | KEY_WOW64_64KEY, &key),
-              ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(RegDeleteKeyExW(HKEY_CURRENT_USER, u"Software\\V", KEY_WOW64_32KEY | KEY_WOW64_64KEY, 0), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(RegDeleteKeyExW(HKEY_CURRENT_USER, u"Software\\V", 0, 1), ERROR_INVALID_PARAMETER);
+TEST_F(RegistryKeys, CreatingBelowAKeyNeedsTheRightToCreate) {
+    SKIP_WHERE_WINE_DIFFERS(WineDifference::kCreateBelowReadOnlyKey);
+    Create(HKEY_CURRENT_USER, ScratchKey(TEXT("Rights")).c_str());
+    unique_hkey readOnly;
+    ASSERT_EQ(Open(HKEY_CURRENT_USER, ScratchKey(TEXT("Rights")).c_str(), KEY_READ, readOnly), ERROR_SUCCESS);
+    unique_hkey child;
+    EXPECT_EQ(RegCreateKeyExW(readOnly.get(), TEXT("New"), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, child.put(), nullptr),
+              ERROR_ACCESS_DENIED);
+}
 
-    unique_hkey viewed = Create(HKEY_CURRENT_USER, u"Software\\V", KEY_READ | KEY_WRITE | KEY_WOW64_64KEY);
+TEST_F(RegistryKeys, VolatileKeysAndLinksAreNotSupported) {
+    SKIP_WHERE_WINE_DIFFERS(WineDifference::kVolatileKeysAndLinksOnWindowsOnly);
+    HKEY key = nullptr;
+    EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, ScratchKey(TEXT("V")).c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr),
+              ERROR_NOT_SUPPORTED);
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, TEXT("Software"), REG_OPTION_OPEN_LINK, KEY_READ, &key), ERROR_NOT_SUPPORTED);
+}
+
+TEST_F(RegistryKeys, UnknownOptionsAndBothViewsAtOnceAreRefused) {
+    SKIP_WHERE_WINE_DIFFERS(WineDifference::kInvalidKeyOptionsAccepted);
+    HKEY key = nullptr;
+    EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, ScratchKey(TEXT("V")).c_str(), 0, nullptr, 0x100, KEY_ALL_ACCESS, nullptr, &key,
+                              nullptr),
+              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, ScratchKey(TEXT("V")).c_str(), 1, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, TEXT("Software"), 0, KEY_READ | KEY_WOW64_32KEY | KEY_WOW64_64KEY, &key),
+              ERROR_INVALID_PARAMETER);
+    Create(HKEY_CURRENT_USER, ScratchKey(TEXT("V")).c_str());
+    EXPECT_EQ(RegDeleteKeyExW(HKEY_CURRENT_USER, ScratchKey(TEXT("V")).c_str(), KEY_WOW64_32KEY | KEY_WOW64_64KEY, 0),
+              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegDeleteKeyExW(HKEY_CURRENT_USER, ScratchKey(TEXT("V")).c_str(), 0, 1), ERROR_INVALID_PARAMETER);
+}
+
+TEST_F(RegistryKeys, TheTwoViewsAreOneKey) {
+    unique_hkey viewed = Create(HKEY_CURRENT_USER, ScratchKey(TEXT("V")).c_str(), KEY_READ | KEY_WRITE | KEY_WOW64_64KEY);
     unique_hkey other;
-    EXPECT_EQ(Open(HKEY_CURRENT_USER, u"Software\\V", KEY_READ | KEY_WOW64_32KEY, other), ERROR_SUCCESS) << "one view";
+    EXPECT_EQ(Open(HKEY_CURRENT_USER, ScratchKey(TEXT("V")).c_str(), KEY_READ | KEY_WOW64_32KEY, other), ERROR_SUCCESS);
 }
 
 }  // namespace

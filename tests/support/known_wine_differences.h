@@ -28,6 +28,35 @@ enum class WineDifference {
     // Not Wine's fault: our Linux platform also splits paths at "/", where Linux
     // puts its separators; Windows and Wine split at "\" only.
     kSlashSeparatesOnLinuxOnly,
+    // Not Wine's fault: our platform has no named kernel objects and refuses a
+    // named event with ERROR_NOT_SUPPORTED; Windows and Wine create it.
+    kNamedEventsOnWindowsOnly,
+    // Not Wine's fault: our platform backs HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE
+    // and HKEY_CLASSES_ROOT only and answers the other predefined keys with
+    // ERROR_INVALID_HANDLE; Windows and Wine open them.
+    kUnbackedRootsOnLinuxOnly,
+    // RegEnumKeyExW without a name buffer, which Windows documents as required:
+    // our platform answers ERROR_INVALID_PARAMETER; Wine 8 writes through the
+    // null pointer and the process dies.
+    kNullEnumerationNameWritten,
+    // HKEY_CLASSES_ROOT merges HKCU\Software\Classes over HKLM\Software\Classes
+    // on Windows (2000 on): reads prefer the user's key, writes go to it when it
+    // exists. Wine 8 shows and changes the machine's classes only.
+    kClassesRootShowsTheMachineOnly,
+    // Creating a subkey needs KEY_CREATE_SUB_KEY on the parent's handle: Windows
+    // answers ERROR_ACCESS_DENIED below a KEY_READ handle; Wine 8 creates the key.
+    kCreateBelowReadOnlyKey,
+    // Not Wine's fault: our platform keeps no volatile keys and no links and
+    // answers ERROR_NOT_SUPPORTED; Windows and Wine have both.
+    kVolatileKeysAndLinksOnWindowsOnly,
+    // Options beyond the documented ones, KEY_WOW64_32KEY with KEY_WOW64_64KEY
+    // (documented "either, not both") and a reserved argument that is not 0
+    // (documented "must be zero"): our platform refuses them with
+    // ERROR_INVALID_PARAMETER; Wine 8 accepts most of them.
+    kInvalidKeyOptionsAccepted,
+    // Not Wine's fault: our platform opens modules as data files only and
+    // answers ERROR_NOT_SUPPORTED for code; Windows and Wine load it.
+    kCodeModulesOnWindowsOnly,
 };
 
 inline const char* WineDifferenceReason(WineDifference difference) {
@@ -37,6 +66,14 @@ inline const char* WineDifferenceReason(WineDifference difference) {
         case WineDifference::kReservedArgumentIgnored: return "Wine ignores a reserved argument that is not 0";
         case WineDifference::kUnterminatedTextValueGrows: return "Wine adds to an unterminated REG_SZ value";
         case WineDifference::kSlashSeparatesOnLinuxOnly: return "\"/\" separates path elements on our Linux platform only";
+        case WineDifference::kNamedEventsOnWindowsOnly: return "our Linux platform has no named events";
+        case WineDifference::kUnbackedRootsOnLinuxOnly: return "our Linux platform backs HKCU, HKLM and HKCR only";
+        case WineDifference::kNullEnumerationNameWritten: return "Wine writes a key's name through a null pointer";
+        case WineDifference::kClassesRootShowsTheMachineOnly: return "Wine's HKEY_CLASSES_ROOT does not merge the user's classes";
+        case WineDifference::kCreateBelowReadOnlyKey: return "Wine creates a subkey below a read-only handle";
+        case WineDifference::kVolatileKeysAndLinksOnWindowsOnly: return "our Linux platform has no volatile keys or links";
+        case WineDifference::kInvalidKeyOptionsAccepted: return "Wine accepts unknown key options and both views at once";
+        case WineDifference::kCodeModulesOnWindowsOnly: return "our Linux platform loads no code from modules";
     }
     return "";
 }
