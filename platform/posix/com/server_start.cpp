@@ -1,7 +1,8 @@
 // A lock file in the endpoint directory makes racing activations start one
 // server (the registered LocalServer32, HKCU's else the machine's); a server
-// that ends cleanly before this client reaches it served others, and another
-// is started. Every wait ends at the activation's deadline (the start time-out).
+// that said it serves and ended cleanly before this client reached it served
+// others, and another is started. One that ends without ever serving failed.
+// Every wait ends at the activation's deadline (the start time-out).
 #include "platform/posix/com/server_start.h"
 
 #include <fcntl.h>
@@ -29,8 +30,6 @@ namespace {
 
 std::atomic<DWORD> serverStartTimeout{30000};
 constexpr DWORD kReapMilliseconds = 1000;
-// Starts tried for one activation when each started server ends cleanly before serving it.
-constexpr int kServerStarts = 3;
 
 // CO_E_SERVER_STOPPING when no server serves the class now (none listens, or
 // the one listening is on its way out); any other result is final.
@@ -73,10 +72,12 @@ HRESULT StartAndConnect(const std::u16string& commandLine, REFCLSID clsid, REFII
     unique_handle process;
     pid_t group = 0;
     RETURN_IF_FAILED(StartServer(commandLine, readiness, process, group));
+    bool served = false;
     for (StarterReadiness::Event event = readiness.Wait(process.get(), deadline);;
          event = readiness.Wait(process.get(), deadline)) {
         if (event == StarterReadiness::Event::TimedOut) break;
         if (event == StarterReadiness::Event::Serving) {
+            served = true;
             const HRESULT hr = TryRunningServer(clsid, iid, object, deadline);
             if (hr == RPC_E_TIMEOUT) break;  // it took the connection but never answered
             if (hr != CO_E_SERVER_STOPPING) return hr;
@@ -85,9 +86,9 @@ HRESULT StartAndConnect(const std::u16string& commandLine, REFCLSID clsid, REFII
         // It ended. It may have served and ended between the two looks; a last try tells.
         const HRESULT last = TryRunningServer(clsid, iid, object, deadline);
         if (last != CO_E_SERVER_STOPPING) return last;
-        // A clean exit: other clients reached it first and their release ended it.
+        // A clean exit after serving: other clients reached it first and their release ended it.
         DWORD code = 1;
-        return WaitForSingleObject(process.get(), kReapMilliseconds) == WAIT_OBJECT_0 &&
+        return served && WaitForSingleObject(process.get(), kReapMilliseconds) == WAIT_OBJECT_0 &&
                        GetExitCodeProcess(process.get(), &code) && code == 0
                    ? CO_E_SERVER_STOPPING
                    : CO_E_SERVER_EXEC_FAILURE;
@@ -185,7 +186,9 @@ HRESULT GetLocalServerClassObject(REFCLSID clsid, REFIID iid, void** object) {
         if (SUCCEEDED(hr)) {
             // Whoever held the lock before us may have started the server already.
             hr = TryRunningServer(clsid, iid, object, deadline);
-            for (int start = 0; start < kServerStarts && hr == CO_E_SERVER_STOPPING; ++start)
+            // While clients come and go, started servers may keep ending under this one: start
+            // another until the deadline.
+            while (hr == CO_E_SERVER_STOPPING && Clock::now() < deadline)
                 hr = StartAndConnect(commandLine, clsid, iid, object, deadline);
             if (hr == CO_E_SERVER_STOPPING) hr = CO_E_SERVER_EXEC_FAILURE;
             if (StartFailure(hr)) lock.NoteFailure(hr);
