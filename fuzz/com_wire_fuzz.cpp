@@ -32,6 +32,7 @@
 #include "platform/posix/com/proxy.h"
 #include "platform/posix/com/stub.h"
 #include "platform/posix/com/wire.h"
+#include "tests/platform/com/static_factory.h"
 
 using winsdk::INotificationActivationCallback;
 using winsdk::NOTIFICATION_USER_INPUT_DATA;
@@ -83,32 +84,9 @@ private:
     std::atomic<ULONG> references_{1};
 };
 
-class Factory final : public IClassFactory {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (iid != __uuidof(IUnknown) && iid != __uuidof(IClassFactory)) {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        *object = static_cast<IClassFactory*>(this);
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }  // static: lives as long as the process
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
-        *object = nullptr;
-        if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-        auto* created = new Activator;
-        const HRESULT hr = created->QueryInterface(iid, object);
-        created->Release();
-        return hr;
-    }
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
-        serverLocks += lock ? 1 : -1;
-        return S_OK;
-    }
-} factory;
+void CountServerLock(BOOL lock) { serverLocks += lock ? 1 : -1; }
+
+comtest::StaticFactory<Activator, &CountServerLock> factory;
 
 size_t ReplySize(uint16_t kind) {
     switch (static_cast<pal::com::Request>(kind)) {
