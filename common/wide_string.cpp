@@ -284,7 +284,9 @@ void CWideString::FormatList(const WCHAR* format, std::initializer_list<FormatAr
         const FormatArgument* next = args.begin();
         for (const WCHAR* p = format; *p != 0; ++p) {
             if (*p != u'%') {
-                emit(p, 1);
+                const WCHAR* literal = p;
+                while (p[1] != 0 && p[1] != u'%') ++p;
+                emit(literal, static_cast<size_t>(p - literal + 1));
                 continue;
             }
             const WCHAR directive = *++p;

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <set>
 
@@ -43,12 +44,33 @@ TEST(ToastStore, ClearEmptiesItButIdsAreNeverReused) {
     TemporaryPrefix prefix;
     int64_t before = 0, after = 0;
     ASSERT_EQ(pal::toast_store::Append(u"A", u"<a/>", &before), S_OK);
+    ASSERT_EQ(pal::toast_store::Append(u"A", u"<a/>", &before), S_OK);
     ASSERT_EQ(pal::toast_store::Clear(), S_OK);
+    ASSERT_EQ(pal::toast_store::Clear(), S_OK);  // clearing an empty store forgets nothing
     std::vector<Toast> all;
     ASSERT_EQ(pal::toast_store::List(all), S_OK);
     EXPECT_TRUE(all.empty());
     ASSERT_EQ(pal::toast_store::Append(u"A", u"<a/>", &after), S_OK);
     EXPECT_GT(after, before);
+}
+
+// A store written by the first version kept its highest id in sqlite_sequence.
+TEST(ToastStore, AStoreOfTheFirstVersionKeepsItsIds) {
+    TemporaryPrefix prefix;
+    sqlite3* database = nullptr;
+    ASSERT_EQ(sqlite3_open((prefix.Path() + "/toasts.db").c_str(), &database), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(database,
+                           "PRAGMA journal_mode=WAL;"
+                           "CREATE TABLE toasts(id INTEGER PRIMARY KEY AUTOINCREMENT, aumid TEXT NOT NULL,"
+                           " time TEXT NOT NULL, xml BLOB NOT NULL);"
+                           "INSERT INTO toasts VALUES(41, 'A', '2026-12-01T00:00:00.000Z', X'3C00');"
+                           "DELETE FROM toasts; PRAGMA user_version=1;",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(database);
+    int64_t id = 0;
+    ASSERT_EQ(pal::toast_store::Append(u"A", u"<a/>", &id), S_OK);
+    EXPECT_EQ(id, 42);
 }
 
 TEST(ToastStore, AnUnusablePrefixIsAFailureNotACrash) {

@@ -1,9 +1,10 @@
-// The service's threads take turns: one watches the sockets (epoll) and reads
-// each message as its bytes come, so a peer that stalls holds up no one; when
-// a request is complete, that thread runs it itself and another takes over the
-// watch, so a call costs no hand-over between threads. One thread always stays
-// free to watch: at most kThreads - 1 calls run at once, the rest wait in line.
-// A connection is in one thread's hands at a time (its Turn).
+// The service's threads all wait on the sockets together (epoll, one event
+// to a thread) and read each message as its bytes come, so a peer that stalls
+// holds up no one. The thread that reads a request whole runs it and answers
+// it itself, so a call costs no hand-over between threads. One thread always
+// stays free to watch: at most kThreads - 1 calls run at once, the rest wait
+// in line for a thread that finishes. A connection is watched for one event
+// at a time (EPOLLONESHOT), so it is in one thread's hands at a time (its Turn).
 #include "platform/posix/com/service.h"
 
 #include <fcntl.h>
@@ -14,6 +15,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
@@ -41,7 +43,10 @@ constexpr size_t kMaxConnections = 256;  // more are refused at once
 constexpr auto kListenerPause = std::chrono::milliseconds(100);  // out of descriptors: accept again after this
 constexpr auto kDirectoryLockWait = std::chrono::seconds(10);
 constexpr uint64_t kWakeId = 0;
-constexpr int kMaxEvents = 64;
+// Without EPOLLONESHOT a ready connection would be reported to every waiting thread.
+constexpr uint32_t kReadEvents = EPOLLIN | EPOLLRDHUP | EPOLLONESHOT;
+constexpr uint32_t kWriteEvents = EPOLLOUT | EPOLLONESHOT;
+constexpr uint32_t kAcceptEvents = EPOLLIN | EPOLLONESHOT;
 
 std::atomic<DWORD> messageDeadline{10000};
 thread_local bool onServiceThread = false;
@@ -132,7 +137,7 @@ public:
         std::lock_guard guard(lock_);
         const uint64_t id = nextId_++;
         listeners_.emplace(id, listener);
-        Watch(listening, id, EPOLLIN, EPOLL_CTL_ADD);
+        Watch(listening, id, kAcceptEvents, EPOLL_CTL_ADD);
         return S_OK;
     }
 
@@ -191,7 +196,7 @@ private:
         spare_ = open("/dev/null", O_RDONLY | O_CLOEXEC);
         Watch(wake_, kWakeId, EPOLLIN, EPOLL_CTL_ADD);
         try {
-            for (unsigned i = 0; i < kThreads; ++i) std::thread([this] { ServeLoop(); }).detach();
+            for (unsigned i = 0; i < kThreads; ++i) std::thread([this, i] { ServeLoop(i); }).detach();
         } catch (const std::system_error&) {
             return E_OUTOFMEMORY;
         }
@@ -211,53 +216,53 @@ private:
         (void)!write(wake_, &one, sizeof one);
     }
 
-    // Every thread's loop. A job runs only while another thread watches, or has
-    // been woken to: the sockets are never left unwatched for a call's length.
-    void ServeLoop() {
+    // Every thread's loop: a job in line runs here when another thread stays
+    // free to watch; otherwise this thread waits for the next event.
+    void ServeLoop(unsigned thread) {
         onServiceThread = true;
         std::unique_lock guard(lock_);
         for (;;) {
-            if (!watching_ && watchPromised_) {
-                watchPromised_ = false;
-                Watch(guard);
-            } else if (!jobs_.empty() && watching_) {
+            if (!jobs_.empty() && busy_ + 1 < kThreads) {
+                KeepDeadlinesWatched();
                 RunJob(guard);
-            } else if (watching_) {
-                ++waiting_;
-                work_.wait(guard);
-                --waiting_;
-            } else if (!jobs_.empty() && waiting_ > 0) {
-                // The request this thread has just read runs here, now; a waiting thread takes the watch.
-                watchPromised_ = true;
-                RunJob(guard, true);
             } else {
-                Watch(guard);
+                Watch(guard, thread);
             }
         }
     }
 
+    // A thread about to run a job may have just set a message's deadline that
+    // no waiting thread counts in its wait: one of them is woken to count it.
+    void KeepDeadlinesWatched() {
+        const Deadline next = NextDeadline();
+        if (!next) return;
+        for (const auto& until : waitingUntil_) {
+            if (until && *until && **until <= *next) return;
+        }
+        Wake();
+    }
+
     // One wait on the sockets and what it brought; called and left with lock_ held.
-    void Watch(std::unique_lock<std::mutex>& guard) {
-        epoll_event events[kMaxEvents];
-        watching_ = true;
-        // Jobs in line go to the threads that wait, while this one watches.
-        for (size_t i = 0; i < jobs_.size() && i < waiting_; ++i) work_.notify_one();
-        const int timeout = MillisecondsLeft(NextDeadline());
+    // One event at a time: the kernel hands the next one to another waiting thread.
+    void Watch(std::unique_lock<std::mutex>& guard, unsigned thread) {
+        epoll_event event{};
+        const Deadline until = NextDeadline();
+        waitingUntil_[thread] = until;
         guard.unlock();
-        const int ready = epoll_wait(epoll_, events, kMaxEvents, timeout);
+        const int ready = epoll_wait(epoll_, &event, 1, MillisecondsLeft(until));
         guard.lock();
-        watching_ = false;
-        for (int i = 0; i < ready; ++i) {
-            const uint64_t id = events[i].data.u64;
-            // Ids are never reused, so an event for something already closed finds nothing.
-            if (id == kWakeId) {
-                uint64_t count;
-                (void)!read(wake_, &count, sizeof count);
-            } else if (const auto listener = listeners_.find(id); listener != listeners_.end()) {
-                AcceptPeers(*listener->second);
-            } else if (const auto connection = connections_.find(id); connection != connections_.end()) {
-                Advance(id, connection->second);
-            }
+        waitingUntil_[thread].reset();
+        const uint64_t id = event.data.u64;
+        // Ids are never reused, so an event for something already closed finds nothing.
+        if (ready != 1) {
+        } else if (id == kWakeId) {
+            uint64_t count;
+            (void)!read(wake_, &count, sizeof count);
+        } else if (const auto listener = listeners_.find(id); listener != listeners_.end()) {
+            AcceptPeers(*listener->second);
+            if (!listener->second->pausedUntil) Watch(listener->second->socket, id, kAcceptEvents, EPOLL_CTL_MOD);
+        } else if (const auto connection = connections_.find(id); connection != connections_.end()) {
+            Advance(id, connection->second);
         }
         EnforceDeadlines();
         if (draining_) DropIdleConnections();
@@ -288,7 +293,7 @@ private:
             if (!listener->pausedUntil || *listener->pausedUntil > now) continue;
             listener->pausedUntil.reset();
             if (spare_ < 0) spare_ = open("/dev/null", O_RDONLY | O_CLOEXEC);
-            Watch(listener->socket, id, EPOLLIN, EPOLL_CTL_MOD);
+            Watch(listener->socket, id, kAcceptEvents, EPOLL_CTL_MOD);
         }
     }
 
@@ -319,7 +324,7 @@ private:
             try {
                 const uint64_t id = nextId_++;
                 connections_.emplace(id, std::make_shared<Connection>(peer));
-                Watch(peer, id, EPOLLIN | EPOLLRDHUP, EPOLL_CTL_ADD);
+                Watch(peer, id, kReadEvents, EPOLL_CTL_ADD);
             } catch (const std::bad_alloc&) {
                 close(peer);
             }
@@ -337,27 +342,21 @@ private:
         return peer >= 0 && spare_ >= 0;
     }
 
-    // No room even for that: stop watching the listener for a while rather than
-    // be told again at once that it has peers waiting.
-    void PauseListener(Listener& listener) {
-        for (const auto& [id, each] : listeners_) {
-            if (each.get() != &listener) continue;
-            listener.pausedUntil = Clock::now() + kListenerPause;
-            Watch(listener.socket, id, 0, EPOLL_CTL_MOD);
-        }
-    }
+    // No room even for that: leave the listener unwatched for a while rather
+    // than be told again at once that it has peers waiting.
+    static void PauseListener(Listener& listener) { listener.pausedUntil = Clock::now() + kListenerPause; }
 
     // The watching thread's share of a connection: more of the request, or more of the reply.
     void Advance(uint64_t id, const std::shared_ptr<Connection>& connection) {
         if (connection->turn == Turn::Writing) {
             switch (connection->outgoing.WriteTo(connection->socket)) {
-            case OutgoingMessage::Progress::Pending: return;
+            case OutgoingMessage::Progress::Pending: Watch(connection->socket, id, kWriteEvents, EPOLL_CTL_MOD); return;
             case OutgoingMessage::Progress::Failed: Drop(id); return;
             case OutgoingMessage::Progress::Sent: break;
             }
             connection->deadline.reset();
             connection->turn = Turn::Reading;
-            Watch(connection->socket, id, EPOLLIN | EPOLLRDHUP, EPOLL_CTL_MOD);
+            Watch(connection->socket, id, kReadEvents, EPOLL_CTL_MOD);
             return;
         }
         if (connection->turn != Turn::Reading) return;
@@ -366,14 +365,15 @@ private:
             // The clock starts with the message's first byte; an idle connection may stay.
             if (connection->incoming.Started() && !connection->deadline)
                 connection->deadline = Clock::now() + MessageDeadline();
+            Watch(connection->socket, id, kReadEvents, EPOLL_CTL_MOD);
             return;
         case IncomingMessage::Progress::Malformed:
         case IncomingMessage::Progress::Closed: Drop(id); return;
         case IncomingMessage::Progress::Complete: break;
         }
+        // Left unwatched (EPOLLONESHOT) until it is answered.
         connection->deadline.reset();
         connection->turn = Turn::Queued;
-        epoll_ctl(epoll_, EPOLL_CTL_DEL, connection->socket, nullptr);
         Enqueue({id, connection, false});
     }
 
@@ -385,7 +385,8 @@ private:
             Drop(job.id);
             return;
         }
-        // Only service threads line jobs up, and each looks at the line before it waits.
+        // Only service threads line jobs up, and each looks at the line before it waits;
+        // a job that must wait for a free thread is taken by the next one to finish.
     }
 
     // Closes the connection at once; what it held goes back on a worker.
@@ -400,19 +401,16 @@ private:
         idle_.notify_all();
     }
 
-    // Runs the first job in line; called and left with lock_ held. A thread
-    // handing over the watch wakes its successor once the lock is free for it.
-    void RunJob(std::unique_lock<std::mutex>& guard, bool wakeWatcher = false) {
+    // Runs the first job in line; called and left with lock_ held.
+    void RunJob(std::unique_lock<std::mutex>& guard) {
         Job job = std::move(jobs_.front());
         jobs_.pop_front();
         ++busy_;
         if (!job.rundown && draining_) {
             Drop(job.id);
-            if (wakeWatcher) work_.notify_one();
         } else {
             if (!job.rundown) job.connection->turn = Turn::Running;
             guard.unlock();
-            if (wakeWatcher) work_.notify_one();
             if (job.rundown) {
                 // What the client held goes back: objects, and the locks that keep the server up.
                 job.connection->stub.Rundown();
@@ -448,28 +446,26 @@ private:
             Drop(id);
         } else if (sent == OutgoingMessage::Progress::Sent) {
             connection.turn = Turn::Reading;
-            Watch(connection.socket, id, EPOLLIN | EPOLLRDHUP, EPOLL_CTL_ADD);
+            Watch(connection.socket, id, kReadEvents, EPOLL_CTL_MOD);
         } else {
-            // A slow reader: the watching thread sends the rest, within the message deadline.
+            // A slow reader: a watching thread sends the rest, within the message deadline.
             connection.turn = Turn::Writing;
             connection.deadline = Clock::now() + MessageDeadline();
-            Watch(connection.socket, id, EPOLLOUT, EPOLL_CTL_ADD);
-            Wake();
+            Watch(connection.socket, id, kWriteEvents, EPOLL_CTL_MOD);
         }
     }
 
     std::mutex lock_;
-    std::condition_variable work_;
     std::condition_variable idle_;
     int epoll_ = -1;
     int wake_ = -1;
     int spare_ = -1;  // a descriptor to give up when accept runs out of them
     uint64_t nextId_ = kWakeId + 1;
     bool draining_ = false;
-    bool watching_ = false;       // a thread waits on the sockets
-    bool watchPromised_ = false;  // a thread has been woken to do so
-    unsigned busy_ = 0;
-    unsigned waiting_ = 0;  // threads with nothing to do
+    unsigned busy_ = 0;  // threads running a job
+    // What each thread waiting on the sockets waits until: absent while it does
+    // not wait, an empty deadline while it waits without one.
+    std::array<std::optional<Deadline>, kThreads> waitingUntil_;
     std::unordered_map<uint64_t, std::shared_ptr<Listener>> listeners_;
     std::unordered_map<uint64_t, std::shared_ptr<Connection>> connections_;
     std::deque<Job> jobs_;

@@ -19,6 +19,7 @@ namespace {
 
 constexpr int kBusyTimeoutMilliseconds = 30000;
 
+constexpr int kSchemaVersion = 1;
 const char kSchema[] =
     "CREATE TABLE IF NOT EXISTS keys("
     "  id INTEGER PRIMARY KEY AUTOINCREMENT,"  // never reused: a stale handle must not find a new key
@@ -139,7 +140,7 @@ Connection::Connection(const std::string& file) : database_(OpenStore(file)), st
     try {
         sqlite3_busy_timeout(database_, kBusyTimeoutMilliseconds);
         Execute("PRAGMA synchronous=FULL");
-        if (const int made = storage::EnsureSchema(statements_, kSchema); made != SQLITE_OK) Fail(made);
+        if (const int made = storage::EnsureSchema(statements_, kSchema, kSchemaVersion); made != SQLITE_OK) Fail(made);
     } catch (...) {
         statements_.FinalizeAll();
         sqlite3_close(database_);

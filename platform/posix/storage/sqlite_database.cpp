@@ -75,12 +75,12 @@ int CommitOrRollBack(PreparedStatements& statements) noexcept {
 
 namespace {
 
-int TryEnsureSchema(PreparedStatements& statements, const char* schema) noexcept {
+int TryEnsureSchema(PreparedStatements& statements, const char* schema, int schemaVersion) noexcept {
     sqlite3_stmt* version = nullptr;
     int result = statements.Prepared("PRAGMA user_version", &version);
     if (result != SQLITE_OK) return result;
     result = sqlite3_step(version);
-    const bool ready = result == SQLITE_ROW && sqlite3_column_int(version, 0) == 1;
+    const bool ready = result == SQLITE_ROW && sqlite3_column_int(version, 0) >= schemaVersion;
     sqlite3_reset(version);
     if (result != SQLITE_ROW) return result;
     if (ready) return SQLITE_OK;
@@ -89,7 +89,10 @@ int TryEnsureSchema(PreparedStatements& statements, const char* schema) noexcept
     if (result == SQLITE_OK) result = sqlite3_exec(database, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
     if (result != SQLITE_OK) return result;
     result = sqlite3_exec(database, schema, nullptr, nullptr, nullptr);
-    if (result == SQLITE_OK) result = sqlite3_exec(database, "PRAGMA user_version=1", nullptr, nullptr, nullptr);
+    if (result == SQLITE_OK) {
+        const std::string setVersion = "PRAGMA user_version=" + std::to_string(schemaVersion);
+        result = sqlite3_exec(database, setVersion.c_str(), nullptr, nullptr, nullptr);
+    }
     if (result != SQLITE_OK) {
         sqlite3_exec(database, "ROLLBACK", nullptr, nullptr, nullptr);
         return result;
@@ -99,13 +102,13 @@ int TryEnsureSchema(PreparedStatements& statements, const char* schema) noexcept
 
 }  // namespace
 
-int EnsureSchema(PreparedStatements& statements, const char* schema) noexcept {
+int EnsureSchema(PreparedStatements& statements, const char* schema, int schemaVersion) noexcept {
     // Processes meeting a new database at once collide while one of them turns
     // WAL on, and SQLite answers "busy" there without waiting: try again.
     int result = SQLITE_BUSY;
     for (int attempt = 0; attempt < 100 && (result & 0xFF) == SQLITE_BUSY; ++attempt) {
         if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        result = TryEnsureSchema(statements, schema);
+        result = TryEnsureSchema(statements, schema, schemaVersion);
     }
     return result;
 }

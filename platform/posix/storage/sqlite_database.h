@@ -41,9 +41,11 @@ private:
 // ready for the next one; the result is the COMMIT's.
 int CommitOrRollBack(PreparedStatements& statements) noexcept;
 
-// Creates the schema unless the database says it has it (user_version 1):
-// journal_mode WAL, then the schema text in one write transaction. Opening a
-// database that is set up costs one pragma read.
-int EnsureSchema(PreparedStatements& statements, const char* schema) noexcept;
+// Creates the schema unless the database says it has it (user_version at least
+// schemaVersion): journal_mode WAL, then the schema text in one write
+// transaction. The text must be safe to run over any earlier version's schema,
+// which is how a database moves up a version. Opening a database that is set
+// up costs one pragma read.
+int EnsureSchema(PreparedStatements& statements, const char* schema, int schemaVersion) noexcept;
 
 }  // namespace pal::storage

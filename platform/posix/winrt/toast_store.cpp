@@ -1,6 +1,7 @@
 // The toast store as an SQLite database, <prefix>/toasts.db, in WAL mode so
-// readers never wait for writers. Each thread has its own connection, so any
-// thread or process may call at any time; writers queue on the busy timeout.
+// readers never wait for writers. A call borrows a connection no other call
+// holds, so any thread or process may call at any time; writers queue on the
+// busy timeout.
 // The XML is kept as its UTF-16 code units, so it comes back exactly as given.
 #include "platform/posix/winrt/toast_store.h"
 
@@ -10,6 +11,7 @@
 #include <cstdio>
 #include <ctime>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -47,12 +49,22 @@ HRESULT HResultFromSqlite(int code) noexcept {
     }
 }
 
+// Ids are never reused, so a toast named by its id is never mistaken for a
+// later one. Version 1 kept the highest id in sqlite_sequence (AUTOINCREMENT),
+// a page written with every toast; now the highest id cleared away is kept
+// instead, written only by Clear. A version 1 table keeps its AUTOINCREMENT
+// and works as before.
+constexpr int kSchemaVersion = 2;
 constexpr const char* kSchema =
     "CREATE TABLE IF NOT EXISTS toasts("
-    " id INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " id INTEGER PRIMARY KEY,"
     " aumid TEXT NOT NULL,"
     " time TEXT NOT NULL,"
-    " xml BLOB NOT NULL);";
+    " xml BLOB NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS cleared(id INTEGER PRIMARY KEY);";
+// A version 1 store that was cleared knows its highest id only from sqlite_sequence.
+constexpr const char* kCarryVersion1Ids =
+    "INSERT OR IGNORE INTO cleared(id) SELECT seq FROM sqlite_sequence WHERE name = 'toasts';";
 
 // A thread's connection to the store of one prefix, with its statements.
 struct StoreConnection {
@@ -60,7 +72,7 @@ struct StoreConnection {
     Database database;
     std::optional<storage::PreparedStatements> statements;  // finalized before the database closes
 
-    HRESULT Open(std::string file) noexcept {
+    HRESULT Open(std::string file) {
         statements.reset();
         database.reset();
         path.clear();
@@ -71,27 +83,82 @@ struct StoreConnection {
         sqlite3_busy_timeout(raw, kBusyTimeoutMilliseconds);
         statements.emplace(raw);
         if (const HRESULT hr = HResultFromSqlite(statements->Run("PRAGMA synchronous=NORMAL")); FAILED(hr)) return hr;
-        if (const HRESULT hr = HResultFromSqlite(storage::EnsureSchema(*statements, kSchema)); FAILED(hr)) return hr;
+        // Storing a toast touches a handful of pages at the end of the table; a
+        // larger cache would only keep toasts a server never reads again.
+        if (const HRESULT hr = HResultFromSqlite(statements->Run("PRAGMA cache_size=32")); FAILED(hr)) return hr;
+        if (const HRESULT hr = HResultFromSqlite(EnsureSchema()); FAILED(hr)) return hr;
         path = std::move(file);
         return S_OK;
     }
+
+    int EnsureSchema() {
+        sqlite3_stmt* sequence = nullptr;
+        int result = statements->Prepared("SELECT 1 FROM sqlite_master WHERE name = 'sqlite_sequence'", &sequence);
+        if (result != SQLITE_OK) return result;
+        result = sqlite3_step(sequence);
+        sqlite3_reset(sequence);
+        if (result != SQLITE_ROW && result != SQLITE_DONE) return result;
+        const std::string schema = result == SQLITE_ROW ? std::string(kSchema) + kCarryVersion1Ids : kSchema;
+        return storage::EnsureSchema(*statements, schema.c_str(), kSchemaVersion);
+    }
 };
 
-// Each thread keeps its connection to the store of the current prefix: opening
-// one means recovering the WAL index, which costs more than storing a toast.
-HRESULT Open(storage::PreparedStatements*& statements) noexcept {
-    thread_local StoreConnection cached;
-    try {
-        std::string path;
-        RETURN_IF_WIN32_ERROR(FindPrefix(path));
-        path += "/toasts.db";
-        if (!cached.statements || cached.path != path) RETURN_IF_FAILED(cached.Open(std::move(path)));
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
+// Idle connections, the one given back last on top. Calls that come one after
+// another, on whichever thread, get the same connection: its page cache stays
+// current (pages another connection wrote would be read again) and a busy
+// server keeps as many connections as it runs calls at once, not one a thread.
+// Opening one means recovering the WAL index, which costs more than storing a
+// toast. Deliberately never destroyed: threads may store toasts while the
+// process runs its exit handlers.
+class Pool {
+public:
+    std::unique_ptr<StoreConnection> Take() {
+        std::lock_guard guard(lock_);
+        if (idle_.empty()) return std::make_unique<StoreConnection>();
+        std::unique_ptr<StoreConnection> connection = std::move(idle_.back());
+        idle_.pop_back();
+        return connection;
     }
-    statements = &*cached.statements;
-    return S_OK;
+    void Give(std::unique_ptr<StoreConnection> connection) {
+        std::lock_guard guard(lock_);
+        idle_.push_back(std::move(connection));
+    }
+
+private:
+    std::mutex lock_;
+    std::vector<std::unique_ptr<StoreConnection>> idle_;
+};
+
+Pool& ThePool() {
+    static Pool* const pool = new Pool;
+    return *pool;
 }
+
+// A connection to the store of the current prefix, borrowed for one call.
+class Lease {
+public:
+    ~Lease() {
+        if (connection_) ThePool().Give(std::move(connection_));
+    }
+
+    HRESULT Open(storage::PreparedStatements*& statements) noexcept {
+        try {
+            std::string path;
+            RETURN_IF_WIN32_ERROR(FindPrefix(path));
+            path += "/toasts.db";
+            connection_ = ThePool().Take();
+            if (!connection_->statements || connection_->path != path)
+                RETURN_IF_FAILED(connection_->Open(std::move(path)));
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        }
+        statements = &*connection_->statements;
+        return S_OK;
+    }
+
+private:
+    std::unique_ptr<StoreConnection> connection_;
+};
 
 // A cached statement for one use: reset and unbound again when the use ends.
 class Use {
@@ -143,9 +210,12 @@ HRESULT Append(std::u16string_view appUserModelId, std::u16string_view xml, int6
     try {
         const std::string aumid = ToUtf8(appUserModelId);
         const std::string time = CurrentTime();
+        Lease lease;
         storage::PreparedStatements* statements = nullptr;
-        RETURN_IF_FAILED(Open(statements));
-        const Use insert(*statements, "INSERT INTO toasts(aumid, time, xml) VALUES(?1, ?2, ?3)");
+        RETURN_IF_FAILED(lease.Open(statements));
+        const Use insert(*statements,
+                         "INSERT INTO toasts(id, aumid, time, xml) SELECT coalesce(max(id), 0) + 1, ?1, ?2, ?3 FROM"
+                         " (SELECT max(id) AS id FROM toasts UNION ALL SELECT max(id) FROM cleared)");
         RETURN_IF_FAILED(insert.Result());
         sqlite3_bind_text(insert.get(), 1, aumid.data(), static_cast<int>(aumid.size()), SQLITE_STATIC);
         sqlite3_bind_text(insert.get(), 2, time.data(), static_cast<int>(time.size()), SQLITE_STATIC);
@@ -170,8 +240,9 @@ HRESULT Append(std::u16string_view appUserModelId, std::u16string_view xml, int6
 }
 
 HRESULT List(std::vector<Toast>& toasts, const std::optional<std::string>& appUserModelId) {
+    Lease lease;
     storage::PreparedStatements* statements = nullptr;
-    RETURN_IF_FAILED(Open(statements));
+    RETURN_IF_FAILED(lease.Open(statements));
     const Use select(*statements, "SELECT id, aumid, time, xml FROM toasts WHERE ?1 IS NULL OR aumid = ?1 ORDER BY id");
     RETURN_IF_FAILED(select.Result());
     if (appUserModelId)
@@ -184,8 +255,9 @@ HRESULT List(std::vector<Toast>& toasts, const std::optional<std::string>& appUs
 }
 
 std::optional<Toast> Find(int64_t id) {
+    Lease lease;
     storage::PreparedStatements* statements = nullptr;
-    if (FAILED(Open(statements))) return std::nullopt;
+    if (FAILED(lease.Open(statements))) return std::nullopt;
     const Use select(*statements, "SELECT id, aumid, time, xml FROM toasts WHERE id = ?1");
     if (FAILED(select.Result())) return std::nullopt;
     sqlite3_bind_int64(select.get(), 1, id);
@@ -194,9 +266,19 @@ std::optional<Toast> Find(int64_t id) {
 }
 
 HRESULT Clear() noexcept {
+    Lease lease;
     storage::PreparedStatements* statements = nullptr;
-    RETURN_IF_FAILED(Open(statements));
-    return HResultFromSqlite(statements->Run("DELETE FROM toasts"));
+    RETURN_IF_FAILED(lease.Open(statements));
+    RETURN_IF_FAILED(HResultFromSqlite(statements->Run("BEGIN IMMEDIATE")));
+    // The highest id goes into cleared before its toast goes.
+    for (const char* step :
+         {"INSERT INTO cleared(id) SELECT id FROM toasts ORDER BY id DESC LIMIT 1", "DELETE FROM toasts"}) {
+        if (const HRESULT hr = HResultFromSqlite(statements->Run(step)); FAILED(hr)) {
+            statements->Run("ROLLBACK");
+            return hr;
+        }
+    }
+    return HResultFromSqlite(storage::CommitOrRollBack(*statements));
 }
 
 }  // namespace pal::toast_store

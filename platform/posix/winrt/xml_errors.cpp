@@ -70,7 +70,8 @@ HRESULT CheckCharacterReferences(std::u16string_view source) noexcept {
     // Spans without references, from their opening to their closing text.
     static constexpr std::u16string_view kVerbatim[][2] = {
         {u"<!--", u"-->"}, {u"<![CDATA[", u"]]>"}, {u"<?", u"?>"}};
-    for (size_t at = 0; at < source.size(); ++at) {
+    // Only a '<' opens a verbatim span and only a '&' a reference.
+    for (size_t at = source.find_first_of(u"<&"); at < source.size(); at = source.find_first_of(u"<&", at + 1)) {
         bool skipped = false;
         for (const auto& [open, close] : kVerbatim) {
             if (source.substr(at).starts_with(open)) {
