@@ -2,8 +2,9 @@
 // to a thread) and read each message as its bytes come, so a peer that stalls
 // holds up no one. The thread that reads a request whole runs it and answers
 // it itself, so a call costs no hand-over between threads. One thread always
-// stays free to watch: at most kThreads - 1 calls run at once, the rest wait
-// in line for a thread that finishes. A connection is watched for one event
+// stays free to watch: threads are started as calls need them, and at most
+// kThreads - 1 calls run at once, the rest wait in line for a thread that
+// finishes. A connection is watched for one event
 // at a time (EPOLLONESHOT), so it is in one thread's hands at a time (its Turn).
 #include "platform/posix/com/service.h"
 
@@ -38,7 +39,8 @@
 namespace pal::com {
 namespace {
 
-constexpr unsigned kThreads = 5;
+constexpr unsigned kThreads = 5;       // at most
+constexpr unsigned kFirstThreads = 2;  // one to run a call, one to watch meanwhile
 constexpr size_t kMaxConnections = 256;  // more are refused at once
 constexpr auto kListenerPause = std::chrono::milliseconds(100);  // out of descriptors: accept again after this
 constexpr auto kDirectoryLockWait = std::chrono::seconds(10);
@@ -182,25 +184,36 @@ public:
 private:
     HRESULT StartThreads() {
         std::lock_guard guard(lock_);
-        if (epoll_ >= 0) return S_OK;
-        const int epoll = epoll_create1(EPOLL_CLOEXEC);
-        const int wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-        if (epoll < 0 || wake < 0) {
-            const int error = errno;
-            if (epoll >= 0) close(epoll);
-            if (wake >= 0) close(wake);
-            return HResultFromWin32(Win32ErrorFromErrno(error));
+        if (epoll_ < 0) {
+            const int epoll = epoll_create1(EPOLL_CLOEXEC);
+            const int wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+            if (epoll < 0 || wake < 0) {
+                const int error = errno;
+                if (epoll >= 0) close(epoll);
+                if (wake >= 0) close(wake);
+                return HResultFromWin32(Win32ErrorFromErrno(error));
+            }
+            epoll_ = epoll;
+            wake_ = wake;
+            spare_ = open("/dev/null", O_RDONLY | O_CLOEXEC);
+            Watch(wake_, kWakeId, EPOLLIN, EPOLL_CTL_ADD);
         }
-        epoll_ = epoll;
-        wake_ = wake;
-        spare_ = open("/dev/null", O_RDONLY | O_CLOEXEC);
-        Watch(wake_, kWakeId, EPOLLIN, EPOLL_CTL_ADD);
-        try {
-            for (unsigned i = 0; i < kThreads; ++i) std::thread([this, i] { ServeLoop(i); }).detach();
-        } catch (const std::system_error&) {
-            return E_OUTOFMEMORY;
+        while (started_ < kFirstThreads) {
+            if (!StartThread()) return E_OUTOFMEMORY;
         }
         return S_OK;
+    }
+
+    // Called with lock_ held; false when there are kThreads already or no more can start.
+    bool StartThread() {
+        if (started_ == kThreads) return false;
+        try {
+            std::thread([this, index = started_] { ServeLoop(index); }).detach();
+        } catch (const std::system_error&) {
+            return false;
+        }
+        ++started_;
+        return true;
     }
 
     // Called with lock_ held, as is every function below that touches the maps.
@@ -217,12 +230,13 @@ private:
     }
 
     // Every thread's loop: a job in line runs here when another thread stays
-    // free to watch; otherwise this thread waits for the next event.
+    // free to watch, started now if need be; otherwise this thread waits for
+    // the next event.
     void ServeLoop(unsigned thread) {
         onServiceThread = true;
         std::unique_lock guard(lock_);
         for (;;) {
-            if (!jobs_.empty() && busy_ + 1 < kThreads) {
+            if (!jobs_.empty() && (busy_ + 1 < started_ || StartThread())) {
                 KeepDeadlinesWatched();
                 RunJob(guard);
             } else {
@@ -462,6 +476,7 @@ private:
     int spare_ = -1;  // a descriptor to give up when accept runs out of them
     uint64_t nextId_ = kWakeId + 1;
     bool draining_ = false;
+    unsigned started_ = 0;
     unsigned busy_ = 0;  // threads running a job
     // What each thread waiting on the sockets waits until: absent while it does
     // not wait, an empty deadline while it waits without one.
