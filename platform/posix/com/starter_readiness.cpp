@@ -68,7 +68,7 @@ std::vector<std::string> StarterReadiness::ServerEnvironment() const {
         if (std::strncmp(*entry, kVariable, nameLength) == 0 && (*entry)[nameLength] == '=') continue;
         environment.emplace_back(*entry);
     }
-    environment.push_back(std::string(kVariable) + "=" + std::to_string(write_));
+    environment.push_back(std::string(kVariable) + "=" + std::to_string(kKeptDescriptor));
     return environment;
 }
 

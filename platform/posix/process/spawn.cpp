@@ -1,10 +1,13 @@
-// fork + exec with an error pipe, so that a program that cannot be started is
-// reported by CreateProcessW itself, and a pidfd per child so that waits take
-// time-outs. The child keeps only its standard streams across exec.
+// posix_spawn, so that a program that cannot be started is reported by
+// CreateProcessW itself and the child does not copy this process's memory
+// (glibc starts it in the parent's memory and waits for the exec), and a
+// pidfd per child so that waits take time-outs. The child keeps only its
+// standard streams, and the one descriptor asked for, across exec.
 #include "platform/posix/process/spawn.h"
 
 #include <fcntl.h>
 #include <poll.h>
+#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -113,31 +116,47 @@ std::vector<char*> PointersOf(const std::vector<std::string>& texts) {
     return pointers;
 }
 
-// Runs in the child between fork and exec: async-signal-safe calls only.
-[[noreturn]] void BecomeProgram(const SpawnRequest& request, char* const* argv, char* const* envp, int errorPipe) {
-    if (request.detached) {
-        setsid();
-        const int devNull = open("/dev/null", O_RDWR);
-        if (devNull >= 0) {
-            dup2(devNull, 0);
-            dup2(devNull, 1);
-            dup2(devNull, 2);
-            if (devNull > 2) close(devNull);
+// What the child does between its start and the exec, and how it starts.
+class SpawnSetup {
+public:
+    explicit SpawnSetup(const SpawnRequest& request) {
+        posix_spawn_file_actions_init(&actions_);
+        posix_spawnattr_init(&attributes_);
+        // First, before the standard streams could take its number.
+        if (request.keptDescriptor >= 0)
+            Check(posix_spawn_file_actions_adddup2(&actions_, request.keptDescriptor, kKeptDescriptor));
+        if (request.detached) {
+            Check(posix_spawn_file_actions_addopen(&actions_, 0, "/dev/null", O_RDWR, 0));
+            Check(posix_spawn_file_actions_adddup2(&actions_, 0, 1));
+            Check(posix_spawn_file_actions_adddup2(&actions_, 0, 2));
+            Check(posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSID));
         }
+        const int firstClosed = request.keptDescriptor >= 0 ? kKeptDescriptor + 1 : 3;
+        Check(posix_spawn_file_actions_addclosefrom_np(&actions_, firstClosed));
+        if (!request.currentDirectory.empty())
+            Check(posix_spawn_file_actions_addchdir_np(&actions_, request.currentDirectory.c_str()));
     }
-    // Every other descriptor closes at exec; the error pipe stays usable until then.
-    syscall(SYS_close_range, 3u, ~0u, 4u /* CLOSE_RANGE_CLOEXEC */);
-    if (request.keptDescriptor >= 0) fcntl(request.keptDescriptor, F_SETFD, 0);
-    if (!request.currentDirectory.empty() && chdir(request.currentDirectory.c_str()) != 0) {
-        const int error = errno;
-        (void)!write(errorPipe, &error, sizeof error);
-        _exit(127);
+    ~SpawnSetup() {
+        posix_spawn_file_actions_destroy(&actions_);
+        posix_spawnattr_destroy(&attributes_);
     }
-    execve(request.program.c_str(), argv, envp);
-    const int error = errno;
-    (void)!write(errorPipe, &error, sizeof error);
-    _exit(127);
-}
+    SpawnSetup(const SpawnSetup&) = delete;
+    SpawnSetup& operator=(const SpawnSetup&) = delete;
+
+    // 0, or the errno of the first step that could not be set up.
+    int Error() const noexcept { return error_; }
+    const posix_spawn_file_actions_t* Actions() const noexcept { return &actions_; }
+    const posix_spawnattr_t* Attributes() const noexcept { return &attributes_; }
+
+private:
+    void Check(int result) noexcept {
+        if (error_ == 0) error_ = result;
+    }
+
+    posix_spawn_file_actions_t actions_;
+    posix_spawnattr_t attributes_;
+    int error_ = 0;
+};
 
 }  // namespace
 
@@ -178,29 +197,18 @@ DWORD SpawnProcess(const SpawnRequest& request, PROCESS_INFORMATION& started) {
     const std::vector<char*> argv = PointersOf(argumentTexts);
     const std::vector<char*> envp = request.environment ? PointersOf(*request.environment) : std::vector<char*>{};
 
-    int errorPipe[2];
-    if (pipe2(errorPipe, O_CLOEXEC) != 0) return Win32ErrorFromErrno(errno);
-    const pid_t pid = fork();
-    if (pid < 0) {
-        const int error = errno;
-        close(errorPipe[0]);
-        close(errorPipe[1]);
+    const SpawnSetup setup(request);
+    if (setup.Error() != 0) return Win32ErrorFromErrno(setup.Error());
+    pid_t pid = 0;
+    if (const int error = posix_spawn(&pid, request.program.c_str(), setup.Actions(), setup.Attributes(), argv.data(),
+                                      request.environment ? envp.data() : environ);
+        error != 0)
         return Win32ErrorFromErrno(error);
-    }
-    if (pid == 0) BecomeProgram(request, argv.data(), request.environment ? envp.data() : environ, errorPipe[1]);
-
-    close(errorPipe[1]);
     const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
-    int childError = 0;
-    ssize_t got;
-    while ((got = read(errorPipe[0], &childError, sizeof childError)) < 0 && errno == EINTR) {
-    }
-    close(errorPipe[0]);
-    if (got > 0 || pidfd < 0) {
-        const int error = got > 0 ? childError : errno;
+    if (pidfd < 0) {
+        const int error = errno;
         while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
         }
-        if (pidfd >= 0) close(pidfd);
         return Win32ErrorFromErrno(error);
     }
     const auto process = std::make_shared<ProcessObject>(pid, pidfd);

@@ -17,8 +17,11 @@ struct SpawnRequest {
     const std::vector<std::string>* environment = nullptr;  // null: the parent's
     std::string currentDirectory;         // empty: the parent's
     bool detached = false;                // own session, standard streams on /dev/null
-    int keptDescriptor = -1;              // one more descriptor the program keeps, at its number
+    int keptDescriptor = -1;              // one more descriptor the program keeps, as kKeptDescriptor
 };
+
+// The number under which the started program finds the request's kept descriptor.
+constexpr int kKeptDescriptor = 3;
 
 // Starts the program. On success fills the process and thread handles and ids
 // and returns ERROR_SUCCESS; otherwise returns the Win32 error.
