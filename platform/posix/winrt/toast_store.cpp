@@ -82,10 +82,13 @@ struct StoreConnection {
         if (code != SQLITE_OK) return HResultFromSqlite(code);
         sqlite3_busy_timeout(raw, kBusyTimeoutMilliseconds);
         statements.emplace(raw);
-        if (const HRESULT hr = HResultFromSqlite(statements->Run("PRAGMA synchronous=NORMAL")); FAILED(hr)) return hr;
-        // Storing a toast touches a handful of pages at the end of the table; a
-        // larger cache would only keep toasts a server never reads again.
-        if (const HRESULT hr = HResultFromSqlite(statements->Run("PRAGMA cache_size=32")); FAILED(hr)) return hr;
+        // A toast may be lost with the machine's power, never corrupted (the log's checksums).
+        // Storing one touches a handful of pages at the end of the table: a larger cache would
+        // only keep toasts a server never reads again. A process that opens the store while no
+        // other has it open reads the whole log through first: the log is kept short.
+        for (const char* setting :
+             {"PRAGMA synchronous=NORMAL", "PRAGMA cache_size=32", "PRAGMA wal_autocheckpoint=100"})
+            RETURN_IF_FAILED(HResultFromSqlite(statements->Run(setting)));
         if (const HRESULT hr = HResultFromSqlite(EnsureSchema()); FAILED(hr)) return hr;
         path = std::move(file);
         return S_OK;
