@@ -9,7 +9,11 @@
 #include <sys/wait.h>
 
 #include <barrier>
+#include <filesystem>
+#include <fstream>
 #include <future>
+#include <string>
+#include <thread>
 
 #include "common/com_ptr.h"
 #include "tests/platform/com/local_server_fixture.h"
@@ -32,6 +36,27 @@ Timed TimedActivation() {
     timed.hr = CoCreateInstance(comtest::kTestClass, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(callback.put()));
     timed.took = std::chrono::steady_clock::now() - start;
     return timed;
+}
+
+// SIGSTOP takes effect as each thread of the process next passes through the
+// kernel, which on a busy machine can be after kill() has returned: wait until
+// every thread shows as stopped, so that nothing it does afterwards is served.
+void StopAndWaitUntilStopped(pid_t process) {
+    kill(process, SIGSTOP);
+    const auto deadline = std::chrono::steady_clock::now() + 2s;
+    const std::string tasks = "/proc/" + std::to_string(process) + "/task";
+    for (;;) {
+        bool allStopped = true;
+        for (const auto& task : std::filesystem::directory_iterator(tasks)) {
+            std::ifstream stat(task.path() / "stat");
+            std::string line;
+            std::getline(stat, line);
+            const size_t state = line.rfind(") ");
+            if (state != std::string::npos && line[state + 2] != 'T' && line[state + 2] != 't') allStopped = false;
+        }
+        if (allStopped || std::chrono::steady_clock::now() >= deadline) return;
+        std::this_thread::sleep_for(1ms);
+    }
 }
 
 }  // namespace
@@ -58,7 +83,7 @@ TEST_F(HungServerTest, StoppedServersAndStartersCostNoMoreThanTheStartTimeOut) {
 
     pal::testing::SetServerStartTimeout(static_cast<DWORD>(std::chrono::milliseconds(kStartTimeout).count()));
     const int server = ServerPid();
-    kill(server, SIGSTOP);
+    StopAndWaitUntilStopped(server);
     Timed timed = BoundedActivation([&] { kill(server, SIGCONT); });
     kill(server, SIGCONT);
     EXPECT_EQ(timed.hr, RPC_E_TIMEOUT);
@@ -76,7 +101,7 @@ TEST_F(HungServerTest, StoppedServersAndStartersCostNoMoreThanTheStartTimeOut) {
     ASSERT_EQ(posix_spawn(&starter, program.c_str(), nullptr, nullptr, argv, environ), 0);
     const auto spawned = std::chrono::steady_clock::now();
     while (Lines("starts").size() < 2 && std::chrono::steady_clock::now() - spawned < 5s) std::this_thread::sleep_for(5ms);
-    kill(starter, SIGSTOP);
+    StopAndWaitUntilStopped(starter);
     timed = BoundedActivation([&] { kill(starter, SIGKILL); });
     EXPECT_EQ(timed.hr, CO_E_SERVER_EXEC_FAILURE);
     EXPECT_LT(timed.took, kStartTimeout + 1s);
