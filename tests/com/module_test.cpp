@@ -130,7 +130,8 @@ TEST_F(ModuleRegistration, EveryClassIsRegisteredSuspendedThenResumedOrNoneIsLef
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         ASSERT_EQ(ClassObject(kTestClass), REGDB_E_CLASSNOTREG);
-        if (row.fault != Fault::Count) pal::testing::InjectFailureAfter(row.fault, row.passed, static_cast<DWORD>(row.code));
+        if (row.fault != Fault::Count)
+            pal::testing::InjectFailureAfter(row.fault, row.passed, static_cast<DWORD>(row.code));
         pal::testing::RecordCalls(true);
         EXPECT_EQ(RegisterObjectTable(), row.code);
         pal::testing::RecordCalls(false);
@@ -222,8 +223,9 @@ TEST_F(ModuleTest, EachRefusalIsOriginatedAndTakesNoServerReference) {
         SCOPED_TRACE(row.what);
         ExpectInFreshProcess([&]() -> std::string {
             com_ptr<IClassFactory> factory;
-            if (MakeFactory<CountedCallback>(OutOfProcModule, kTestEntry, __uuidof(IClassFactory), factory.put_void()) != S_OK)
-                return "no factory";
+            const HRESULT made =
+                MakeFactory<CountedCallback>(OutOfProcModule, kTestEntry, __uuidof(IClassFactory), factory.put_void());
+            if (made != S_OK) return "no factory";
             pal::testing::ForgetOriginatedErrors();
             const HRESULT hr = row.refuse(*factory.get());
             if (hr != row.expected) return "answered " + std::to_string(hr);

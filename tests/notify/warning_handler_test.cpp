@@ -278,12 +278,14 @@ TEST(WarningDisplay, PlacesEachPieceAsItIsGiven) {
     const Row rows[] = {
         {"the title missing from the table",
          [] {
-             // Each string is looked up twice (which module holds it, then its block): string 102's first look-up fails.
+             // Each string is looked up twice (which module holds it, then its block):
+             // the first look-up of string 102 fails.
              pal::testing::InjectFailureAfter(pal::testing::Fault::FindResource, 2, ERROR_RESOURCE_NAME_NOT_FOUND);
          },
          [] {
              return ReplaceMarker(ExpectedEnglishToast(Directory(), u"C:\\x", true),
-                                  u"Encryption is not supported in case sensitive folders", u"String resource 102 missing");
+                                  u"Encryption is not supported in case sensitive folders",
+                                  u"String resource 102 missing");
          }},
         {"a program in a drive root", [] { pal::testing::ReportModuleFileName(u"C:\\QuillNotification.exe"); },
          [] { return ExpectedEnglishToast(u"C:\\", u"C:\\x", true); }},
@@ -296,7 +298,8 @@ TEST(WarningDisplay, PlacesEachPieceAsItIsGiven) {
         ExpectInFreshProcess([&] {
             row.arrange();
             Display display;
-            const auto delivered = display.Run(u"RivaVavirezar.display", {{u"Path", u"C:\\x"}, {u"ShowAgainChoice", u"true"}});
+            const auto delivered =
+                display.Run(u"RivaVavirezar.display", {{u"Path", u"C:\\x"}, {u"ShowAgainChoice", u"true"}});
             pal::testing::InjectFailure(pal::testing::Fault::FindResource, 0);
             pal::testing::InjectFailure(pal::testing::Fault::GetModuleFileName, 0);
             if (delivered.size() != 1) return std::string("no toast");

@@ -100,10 +100,12 @@ using pal::com::Table;
 
 extern "C" HRESULT WINAPI CoRegisterClassObject(REFCLSID clsid, LPUNKNOWN object, DWORD clsContext, DWORD flags,
                                                 LPDWORD cookie) {
-    WCHAR classText[39] = {};
-    StringFromGUID2(clsid, classText, 39);
-    pal::testing::RecordCall("CoRegisterClassObject " + pal::ToUtf8(classText) + " context " +
-                             std::to_string(clsContext) + " flags " + std::to_string(flags));
+    if (pal::testing::RecordingCalls()) {
+        WCHAR classText[39] = {};
+        StringFromGUID2(clsid, classText, 39);
+        pal::testing::RecordCall("CoRegisterClassObject " + pal::ToUtf8(classText) + " context " +
+                                 std::to_string(clsContext) + " flags " + std::to_string(flags));
+    }
     if (const HRESULT injected = pal::com::InjectedFailure(pal::testing::Fault::CoRegisterClassObject)) return injected;
     if (object == nullptr || cookie == nullptr) return E_INVALIDARG;
     // Only multiple-use local servers exist here; a multiple-use local class is in-process too.

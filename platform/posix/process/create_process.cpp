@@ -69,7 +69,10 @@ extern "C" BOOL WINAPI CreateProcessW(LPCWSTR applicationName, LPWSTR commandLin
                                       LPSECURITY_ATTRIBUTES, BOOL, DWORD creationFlags, LPVOID environment,
                                       LPCWSTR currentDirectory, LPSTARTUPINFOW startupInfo,
                                       LPPROCESS_INFORMATION processInformation) {
-    pal::testing::RecordCall("CreateProcessW " + (applicationName != nullptr ? pal::ToUtf8(applicationName) : "(none)"));
+    if (pal::testing::RecordingCalls()) {
+        const std::string application = applicationName != nullptr ? pal::ToUtf8(applicationName) : "(none)";
+        pal::testing::RecordCall("CreateProcessW " + application);
+    }
     if (processInformation == nullptr) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;

@@ -24,6 +24,8 @@ std::vector<std::string> RecordedCalls() {
     return calls;
 }
 
+bool RecordingCalls() noexcept { return recording.load(std::memory_order_acquire); }
+
 void RecordCall(const std::string& line) {
     if (!recording.load(std::memory_order_acquire)) return;
     std::lock_guard guard(lock);

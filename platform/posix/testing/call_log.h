@@ -17,7 +17,8 @@ void RecordCalls(bool on);
 // "CreateProcessW C:\\QuillConsole.exe" (the texts in UTF-8).
 std::vector<std::string> RecordedCalls();
 
-// Called by the platform: keeps the line while recording.
+// Called by the platform, which makes the line only while recording.
+bool RecordingCalls() noexcept;
 void RecordCall(const std::string& line);
 
 }  // namespace pal::testing
