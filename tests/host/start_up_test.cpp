@@ -55,43 +55,49 @@ TEST(ConsoleStart, TheConsoleIsLookedForInTheProgramsDirectory) {
 // record says so, and only to an attached debugger; the server module's size
 // marker stays 0, so its teardown leaves the lock alone.
 TEST(StartUpRecords, ALockThatCannotBeMadeLeavesTheRecordWithoutIt) {
+    struct State {
+        bool locked;
+        bool usable;  // what the record names is still there
+    };
     struct Row {
         const char* what;
-        bool (*make)();  // true when the record has its lock
+        State (*make)();
         const char16_t* toldTheDebugger;
     };
     const Row rows[] = {
         {"the base module record",
          [] {
              CAtlBaseModule record;
-             return record.HasLock() && record.GetHInstanceAt(0) == GetModuleHandleW(nullptr) &&
-                    record.GetHInstanceAt(1) == nullptr;
+             return State{record.HasLock(),
+                          record.GetHInstanceAt(0) == GetModuleHandleW(nullptr) && record.GetHInstanceAt(1) == nullptr};
          },
          u"ERROR : Unable to initialize critical section in CAtlBaseModule\n"},
         {"the server module",
          [] {
              CAtlHelper module;
-             const bool locked = module.cbSize == CAtlModule::kInitializedSize;
-             if (!locked && module.cbSize != 0) return true;  // an unexpected marker fails the row
+             const UINT marker = module.cbSize;
              module.Term();
-             return locked;
+             return State{marker == CAtlModule::kInitializedSize, marker == 0 || marker == CAtlModule::kInitializedSize};
          },
          u""},
         {"the COM module record",
          [] {
              CAtlComModule record;
-             return record.Size() == CAtlComModule::kInitializedSize;
+             return State{record.Size() == CAtlComModule::kInitializedSize,
+                          record.TypeLibraryModule() == GetModuleHandleW(nullptr)};
          },
          u""},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         pal::testing::AttachDebuggerStandIn(true);
-        EXPECT_TRUE(row.make()) << "the lock is made when it can be";
+        const State granted = row.make();
+        EXPECT_TRUE(granted.locked && granted.usable) << "the lock is made when it can be";
         pal::testing::InjectFailure(Fault::InitializeCriticalSection, ERROR_NOT_ENOUGH_MEMORY);
-        const bool locked = row.make();
+        const State refused = row.make();
         pal::testing::InjectFailure(Fault::InitializeCriticalSection, 0);
-        EXPECT_FALSE(locked);
+        EXPECT_FALSE(refused.locked);
+        EXPECT_TRUE(refused.usable);
         EXPECT_EQ(pal::ToUtf8(pal::testing::DebuggerStandInOutput()), pal::ToUtf8(row.toldTheDebugger));
         pal::testing::AttachDebuggerStandIn(false);
     }
