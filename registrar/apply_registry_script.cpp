@@ -25,12 +25,7 @@ HRESULT QuotePath(WCHAR (&quoted)[kQuotedPathCapacity], LPCWSTR escaped) noexcep
 
 }  // namespace
 
-HRESULT ApplyRegistryScript(CAtlModule& module, bool doRegister) noexcept {
-    CRegObject registrar;
-    RETURN_IF_FAILED(registrar.Initialize());
-    RETURN_IF_FAILED(module.AddCommonReplacements(&registrar));
-
-    WCHAR path[MAX_PATH];
+HRESULT AddModuleReplacements(CRegObject& registrar, WCHAR (&path)[MAX_PATH]) noexcept {
     const DWORD pathLength = GetModuleFileNameW(nullptr, path, MAX_PATH);
     if (pathLength == 0) return FailureFromLastError();
     if (pathLength >= MAX_PATH) return HResultFromWin32(ERROR_INSUFFICIENT_BUFFER);
@@ -45,5 +40,14 @@ HRESULT ApplyRegistryScript(CAtlModule& module, bool doRegister) noexcept {
         FAILED(registrar.AddScriptReplacement(TEXT("Module_Raw"), escaped))) {
         return E_OUTOFMEMORY;
     }
+    return S_OK;
+}
+
+HRESULT ApplyRegistryScript(CAtlModule& module, bool doRegister) noexcept {
+    CRegObject registrar;
+    RETURN_IF_FAILED(registrar.Initialize());
+    RETURN_IF_FAILED(module.AddCommonReplacements(&registrar));
+    WCHAR path[MAX_PATH];
+    RETURN_IF_FAILED(AddModuleReplacements(registrar, path));
     return LoadScriptResource(registrar, path, TEXT("REGISTRY"), doRegister);
 }

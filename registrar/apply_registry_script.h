@@ -14,6 +14,10 @@ inline constexpr WORD kRegistryScriptId = 108;
 // doRegister true applies the script, false removes what it names.
 HRESULT ApplyRegistryScript(CAtlModule& module, bool doRegister) noexcept;
 
+// Adds "Module" (the program's file path in double quotes) and "Module_Raw"
+// (the path alone), each with its apostrophes doubled, and leaves the path in path.
+HRESULT AddModuleReplacements(CRegObject& registrar, WCHAR (&path)[MAX_PATH]) noexcept;
+
 // Reads the script resource from the file at path (not from the running
 // image), converts, expands and runs it.
 HRESULT LoadScriptResource(CRegObject& registrar, LPCWSTR path, LPCWSTR type, bool doRegister) noexcept;

@@ -2,6 +2,7 @@
 // what Activate answers, how raised failures come back, and the order in
 // which an activator's handler graph is freed.
 #include <notification_platform.h>
+#include <objbase.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include "com/class_entry.h"
 #include "common/com_ptr.h"
 #include "notify/notification_activator.h"
+#include "tests/support/failing_allocations.h"
 
 const ObjectTable& ProgramObjectTable() noexcept {
     static const ClassEntry* const slots[] = {nullptr, nullptr, nullptr};
@@ -123,6 +125,41 @@ TEST(Activator, TheProductActivatorAnswersItsOneInterface) {
     com_ptr<IClassFactory> factory;
     EXPECT_EQ(unknown.query(factory), E_NOINTERFACE);
     EXPECT_EQ(callback->Activate(u"Corvane.Tessaline", u"Something.else", nullptr, 0), S_OK);
+}
+
+ULONG ServerCount() {
+    CoAddRefServerProcess();
+    return CoReleaseServerProcess();  // back to the count before the probe
+}
+
+// The product's class object, as the object table makes it. Each allocation of
+// CreateInstance is refused in turn: the activator's own, then each piece of
+// its handler graph. Every refusal is E_OUTOFMEMORY with no object, and since
+// the graph is built before the server reference is taken, the count stays 0.
+TEST(Activator, EachRefusedAllocationOfTheProductFactoryTakesNoServerReference) {
+    ClassRegistration registration;
+    const ClassEntry entry = {&MakeActivatorFactory, &CLSID_NotificationActivator, nullptr, &registration, nullptr};
+    com_ptr<IClassFactory> factory;
+    ASSERT_EQ(MakeActivatorFactory(OutOfProcModule, entry, __uuidof(IClassFactory), factory.put_void()), S_OK);
+    unsigned refusals = 0;
+    for (unsigned granted = 0; granted < 16; ++granted) {
+        SCOPED_TRACE(granted);
+        void* object = reinterpret_cast<void*>(1);
+        failing_allocations::FailAfter(granted);
+        const HRESULT hr = factory->CreateInstance(nullptr, __uuidof(winsdk::INotificationActivationCallback), &object);
+        failing_allocations::Stop();
+        if (hr == S_OK) {
+            EXPECT_EQ(ServerCount(), 1u) << "the finished activator holds one reference";
+            static_cast<IUnknown*>(object)->Release();
+            break;
+        }
+        EXPECT_EQ(hr, E_OUTOFMEMORY);
+        EXPECT_EQ(object, nullptr);
+        EXPECT_EQ(ServerCount(), 0u);
+        ++refusals;
+    }
+    EXPECT_GE(refusals, 4u) << "the activator, its isolation, its toaster and its handler";
+    EXPECT_EQ(ServerCount(), 0u);
 }
 
 }  // namespace

@@ -32,6 +32,7 @@ struct Journal {
     HRESULT activateResult = S_OK;
     HRESULT loadXmlResult = S_OK;
     HRESULT createNotifierResult = S_OK;
+    HRESULT toastFactoryResult = S_OK;  // the answer to a request for the toast factory
     HRESULT createToastResult = S_OK;
     HRESULT showResult = S_OK;
     bool documentAnswersIO = true;
@@ -170,7 +171,13 @@ public:
     static constexpr std::u16string_view kRuntimeClassName = u"Fake.ToastClass";
     explicit ToastClass(Journal& journal) : journal_(journal) {}
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (iid == __uuidof(winsdk::IToastNotificationFactory)) ++journal_.toastFactoryRequests;
+        if (iid == __uuidof(winsdk::IToastNotificationFactory)) {
+            ++journal_.toastFactoryRequests;
+            if (FAILED(journal_.toastFactoryResult)) {
+                *object = nullptr;
+                return journal_.toastFactoryResult;
+            }
+        }
         return RuntimeObject::QueryInterface(iid, object);
     }
     HRESULT STDMETHODCALLTYPE ActivateInstance(IInspectable**) override { return E_NOTIMPL; }

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/posix/core/utf.h"
+#include "tests/support/fresh_process.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -58,21 +59,6 @@ private:
 inline std::string Mismatch(const std::u16string& expected, const std::u16string& actual) {
     if (expected == actual) return {};
     return "expected:\n[" + pal::ToUtf8(expected) + "]\nactual:\n[" + pal::ToUtf8(actual) + "]\n";
-}
-
-// Runs check in a fresh copy of the test program (only this test runs there),
-// so state kept per process (loaded strings, the reported Windows version, the
-// program-directory cache) starts anew. check returns what went wrong, or "".
-template <class Check> void ExpectInFreshProcess(Check check) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            const std::string failure = check();
-            std::fputs(failure.c_str(), stderr);
-            std::fflush(stderr);
-            std::_Exit(failure.empty() ? 0 : 1);
-        },
-        testing::ExitedWithCode(0), "");
 }
 
 inline void UseLanguage(const char* lang) {

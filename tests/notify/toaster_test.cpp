@@ -115,6 +115,13 @@ TEST_F(DeliverToast, PlatformFailuresOfEachStepArePassedOnUnchanged) {
     EXPECT_EQ(journal.toastFactoryRequests.load(), 0) << "no toast is made without a notifier";
     journal.createNotifierResult = S_OK;
 
+    journal.toastFactoryResult = kFailure;
+    EXPECT_EQ(Toaster::DeliverToast(kToastXml), kFailure);
+    EXPECT_EQ(journal.toastFactoryRequests.load(), 1);
+    EXPECT_EQ(journal.toastsCreated.load(), 0);
+    EXPECT_EQ(journal.showCalls.load(), 0) << "nothing is shown without a toast";
+    journal.toastFactoryResult = S_OK;
+
     journal.showResult = kFailure;
     EXPECT_EQ(Toaster::DeliverToast(kToastXml), kFailure);
     ExpectEverythingReleased();

@@ -8,6 +8,7 @@
 
 #include "notify/platform_queries.h"
 #include "platform/posix/testing/fault_injection.h"
+#include "platform/posix/testing/process_stand_ins.h"
 #include "tests/notify/expected_toast.h"
 #include "tests/notify/test_support.h"
 #include "tests/notify/unavailable_xml_class.h"
@@ -261,6 +262,49 @@ TEST(WarningDisplay, EscapesTheProgramDirectory) {
         const auto delivered = display.Run(u"RivaVavirezar.display", {{u"Path", u"x"}, {u"ShowAgainChoice", u"true"}});
         ASSERT_EQ(delivered.size(), 1u);
         EXPECT_EQ(delivered[0], ExpectedEnglishToast(pal::FromUtf8(expected), u"x", true));
+    }
+}
+
+// Each piece is placed as it is given: a string the table does not give stands
+// in as its missing-string text, and the program's directory as the platform
+// reports it (a drive root keeps its backslash; no file name, no directory).
+// Each row runs in a process of its own: strings and directory are kept once known.
+TEST(WarningDisplay, PlacesEachPieceAsItIsGiven) {
+    struct Row {
+        const char* what;
+        void (*arrange)();
+        std::u16string (*expected)();
+    };
+    const Row rows[] = {
+        {"the title missing from the table",
+         [] {
+             // Each string is looked up twice (which module holds it, then its block):
+             // the first look-up of string 102 fails.
+             pal::testing::InjectFailureAfter(pal::testing::Fault::FindResource, 2, ERROR_RESOURCE_NAME_NOT_FOUND);
+         },
+         [] {
+             return ReplaceMarker(ExpectedEnglishToast(Directory(), u"C:\\x", true),
+                                  u"Encryption is not supported in case sensitive folders",
+                                  u"String resource 102 missing");
+         }},
+        {"a program in a drive root", [] { pal::testing::ReportModuleFileName(u"C:\\QuillNotification.exe"); },
+         [] { return ExpectedEnglishToast(u"C:\\", u"C:\\x", true); }},
+        {"the program's file name unavailable",
+         [] { pal::testing::InjectFailure(pal::testing::Fault::GetModuleFileName, ERROR_NOT_ENOUGH_MEMORY, 100); },
+         [] { return ExpectedEnglishToast(u"", u"C:\\x", true); }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        ExpectInFreshProcess([&] {
+            row.arrange();
+            Display display;
+            const auto delivered =
+                display.Run(u"RivaVavirezar.display", {{u"Path", u"C:\\x"}, {u"ShowAgainChoice", u"true"}});
+            pal::testing::InjectFailure(pal::testing::Fault::FindResource, 0);
+            pal::testing::InjectFailure(pal::testing::Fault::GetModuleFileName, 0);
+            if (delivered.size() != 1) return std::string("no toast");
+            return Mismatch(row.expected(), delivered[0]);
+        });
     }
 }
 

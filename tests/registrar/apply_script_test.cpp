@@ -11,6 +11,9 @@
 #include "platform/posix/testing/registry_testing.h"
 #include "registrar/apply_registry_script.h"
 #include "registrar/per_user_registration.h"
+#include "registrar/reg_script_parser.h"
+#include "registrar/script_expansion.h"
+#include "platform/posix/testing/process_stand_ins.h"
 #include "tests/registrar/registry_tree.h"
 #include "tests/support/prefix_fixture.h"
 
@@ -72,6 +75,8 @@ TEST_F(ApplyScript, EachFailingStepEndsTheUpdateWithItsCodeAndWritesNothing) {
          HResultFromWin32(ERROR_RESOURCE_TYPE_NOT_FOUND)},
         {"the resource not loaded", Fault::LoadResource, ERROR_NOT_ENOUGH_MEMORY, 1, S_OK,
          HResultFromWin32(ERROR_NOT_ENOUGH_MEMORY)},
+        {"the conversion to UTF-16", Fault::MultiByteToWideChar, ERROR_NO_UNICODE_TRANSLATION, 1, S_OK,
+         HResultFromWin32(ERROR_NO_UNICODE_TRANSLATION)},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -110,6 +115,56 @@ TEST_F(ApplyScript, EachRefusedAllocationEndsTheUpdateWithOutOfMemory) {
     }
     EXPECT_GE(refusals, 7u) << "two copies for each of three replacements, and the expanded text";
     EXPECT_NE(MachineClass(), "(none)") << "with every allocation granted the update is made";
+}
+
+// The program's path reaches a script twice: quoted as "Module" and bare as
+// "Module_Raw", apostrophes doubled in both, so that a quoted token reads the
+// path back as it is. A path of 260 units or more offers neither.
+TEST_F(ApplyScript, OffersTheProgramsPathQuotedAndRaw) {
+    struct Row {
+        const char* what;
+        std::u16string path;
+        HRESULT expected;
+        std::u16string raw;  // as substituted
+    };
+    const std::u16string longest = u"C:\\" + std::u16string(252, u'q') + u".exe";  // 259 units
+    const Row rows[] = {
+        {"a plain path", u"C:\\Quill\\QuillNotification.exe", S_OK, u"C:\\Quill\\QuillNotification.exe"},
+        {"an apostrophe", u"C:\\It's\\QuillNotification.exe", S_OK, u"C:\\It''s\\QuillNotification.exe"},
+        {"a percent sign", u"C:\\100%\\QuillNotification.exe", S_OK, u"C:\\100%\\QuillNotification.exe"},
+        {"259 units", longest, S_OK, longest},
+        {"260 units", longest + u"x", HResultFromWin32(ERROR_INSUFFICIENT_BUFFER), u""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        ASSERT_EQ(pal::testing::ClearRegistry(), ERROR_SUCCESS);
+        CRegObject registrar;
+        ASSERT_EQ(registrar.Initialize(), S_OK);
+        TestModule module(S_OK);
+        ASSERT_EQ(module.AddCommonReplacements(&registrar), S_OK);
+        pal::testing::ReportModuleFileName(row.path);
+        WCHAR path[MAX_PATH];
+        const HRESULT added = AddModuleReplacements(registrar, path);
+        pal::testing::ReportModuleFileName(u"");
+        EXPECT_EQ(added, row.expected);
+        if (FAILED(row.expected)) {
+            EXPECT_EQ(registrar.LookupReplacement(u"Module"), nullptr);
+            EXPECT_EQ(registrar.LookupReplacement(u"Module_Raw"), nullptr);
+            continue;
+        }
+        EXPECT_EQ(std::u16string(path), row.path);
+        unique_cotaskmem expanded;
+        ASSERT_EQ(ExpandScript(u"[%Module_Raw%] [%MODULE%] [%APPID%]", registrar, expanded), S_OK);
+        EXPECT_EQ(std::u16string(static_cast<const char16_t*>(expanded.get())),
+                  u"[" + row.raw + u"] [\"" + row.raw + u"\"] []");
+        ASSERT_EQ(ExpandScript(u"HKCU { QuillPaths { Raw = s '%Module_Raw%' Quoted = s '%Module%' } }", registrar,
+                               expanded),
+                  S_OK);
+        ASSERT_EQ(CRegScriptParser().RunScript(static_cast<LPCWSTR>(expanded.get()), true), S_OK);
+        const std::string stored = std::string(row.path.begin(), row.path.end());
+        EXPECT_EQ(RegistryTree(HKEY_CURRENT_USER, u"QuillPaths"),
+                  "[QuillPaths]\n[QuillPaths\\Quoted]\n@=S:\"" + stored + "\"\n[QuillPaths\\Raw]\n@=S:" + stored + "\n");
+    }
 }
 
 TEST_F(ApplyScript, PerUserRemovalLeavesTheMachineRegistration) {

@@ -5,11 +5,14 @@
 
 #include <string>
 
+#include "platform/posix/testing/fault_injection.h"
 #include "registrar/per_user_registration.h"
 #include "registrar/reg_object.h"
 #include "registrar/script_expansion.h"
 
 namespace {
+
+using pal::testing::Fault;
 
 class ScriptExpansion : public ::testing::Test {
 protected:
@@ -84,10 +87,30 @@ TEST_F(ScriptExpansion, IgnoresBracesInsideQuotesWhenRedirecting) {
     EXPECT_EQ(Expand(u"HKCR"), u"HKCU\r\n{\tSoftware\r\n\t{\r\n\t\tClasses") << "text ending right after the name";
 }
 
-TEST_F(ScriptExpansion, GrowsBeyondTheInitialCapacity) {
+// The text starts with room for 1000 units here and grows as values are
+// appended; a text that cannot be made or grown fails the expansion whole.
+TEST_F(ScriptExpansion, GrowsBeyondTheInitialCapacityOrFailsWhole) {
     std::u16string value(3000, u'v');
     ASSERT_EQ(registrar_.AddScriptReplacement(u"Long", value.c_str()), S_OK);
-    EXPECT_EQ(Expand(u"%Long%%Long%%%"), value + value + u"%");
+    struct Row {
+        const char* what;
+        Fault fault;
+        std::u16string expected;
+    };
+    const Row rows[] = {
+        {"room granted", Fault::Count, value + value + u"%"},
+        {"no room for the text", Fault::CoTaskMemAlloc, Failure(E_OUTOFMEMORY)},
+        {"the text cannot grow", Fault::CoTaskMemRealloc, Failure(E_OUTOFMEMORY)},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        if (row.fault != Fault::Count) pal::testing::InjectFailure(row.fault, ERROR_NOT_ENOUGH_MEMORY);
+        EXPECT_EQ(Expand(u"%Long%%Long%%%"), row.expected);
+        if (row.fault != Fault::Count) {
+            EXPECT_EQ(pal::testing::TakeInjectedFailure(row.fault), 0u) << "the failing call was made";
+            pal::testing::InjectFailure(row.fault, 0);
+        }
+    }
 }
 
 TEST(EscapeApostrophes, DoublesEachApostropheAndRefusesWhatDoesNotFit) {

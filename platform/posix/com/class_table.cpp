@@ -7,10 +7,13 @@
 #include "platform/posix/com/class_table.h"
 
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "common/hresult.h"
 #include "platform/posix/com/service.h"
+#include "platform/posix/core/utf.h"
+#include "platform/posix/testing/call_log.h"
 #include "platform/posix/testing/fault_injection.h"
 
 namespace pal::com {
@@ -97,6 +100,12 @@ using pal::com::Table;
 
 extern "C" HRESULT WINAPI CoRegisterClassObject(REFCLSID clsid, LPUNKNOWN object, DWORD clsContext, DWORD flags,
                                                 LPDWORD cookie) {
+    if (pal::testing::RecordingCalls()) {
+        WCHAR classText[39] = {};
+        StringFromGUID2(clsid, classText, 39);
+        pal::testing::RecordCall("CoRegisterClassObject " + pal::ToUtf8(classText) + " context " +
+                                 std::to_string(clsContext) + " flags " + std::to_string(flags));
+    }
     if (const HRESULT injected = pal::com::InjectedFailure(pal::testing::Fault::CoRegisterClassObject)) return injected;
     if (object == nullptr || cookie == nullptr) return E_INVALIDARG;
     // Only multiple-use local servers exist here; a multiple-use local class is in-process too.
@@ -121,6 +130,7 @@ extern "C" HRESULT WINAPI CoRegisterClassObject(REFCLSID clsid, LPUNKNOWN object
 }
 
 extern "C" HRESULT WINAPI CoRevokeClassObject(DWORD cookie) {
+    pal::testing::RecordCall("CoRevokeClassObject");
     com_ptr<IUnknown> released;  // let go outside the lock: its Release may call back into COM
     auto& table = Table();
     std::lock_guard guard(table.lock);
@@ -135,6 +145,7 @@ extern "C" HRESULT WINAPI CoRevokeClassObject(DWORD cookie) {
 }
 
 extern "C" HRESULT WINAPI CoResumeClassObjects() {
+    pal::testing::RecordCall("CoResumeClassObjects");
     if (const HRESULT injected = pal::com::InjectedFailure(pal::testing::Fault::CoResumeClassObjects)) return injected;
     auto& table = Table();
     std::lock_guard guard(table.lock);

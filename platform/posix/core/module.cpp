@@ -11,6 +11,7 @@
 #include "platform/posix/core/exports.h"
 #include "platform/posix/core/utf.h"
 #include "platform/posix/testing/fault_injection.h"
+#include "platform/posix/testing/process_stand_ins.h"
 
 namespace pal {
 
@@ -40,7 +41,8 @@ extern "C" DWORD WINAPI GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWOR
         SetLastError(injected);
         return 0;
     }
-    const std::u16string path = pal::FromUtf8(pal::ExecutablePath());
+    std::u16string path;
+    if (!pal::testing::ReportedModuleFileName(path)) path = pal::FromUtf8(pal::ExecutablePath());
     if (path.empty()) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return 0;

@@ -13,7 +13,7 @@ extern "C" LPVOID WINAPI CoTaskMemAlloc(SIZE_T size) {
 }
 
 extern "C" LPVOID WINAPI CoTaskMemRealloc(LPVOID block, SIZE_T size) {
-    if (size != 0 && pal::testing::TakeInjectedFailure(pal::testing::Fault::CoTaskMemAlloc) != 0) return nullptr;
+    if (size != 0 && pal::testing::TakeInjectedFailure(pal::testing::Fault::CoTaskMemRealloc) != 0) return nullptr;
     if (block != nullptr && size == 0) {
         std::free(block);
         return nullptr;

@@ -9,6 +9,7 @@
 #include <locale.h>
 
 #include "platform/posix/core/utf.h"
+#include "platform/posix/testing/fault_injection.h"
 
 namespace {
 
@@ -69,6 +70,10 @@ extern "C" int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR mul
     }
     if (flags != 0 || (codePage != CP_ACP && codePage != CP_THREAD_ACP && codePage != CP_UTF8)) {
         SetLastError(flags != 0 ? ERROR_INVALID_FLAGS : ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    if (const DWORD injected = pal::testing::TakeInjectedFailure(pal::testing::Fault::MultiByteToWideChar)) {
+        SetLastError(injected);
         return 0;
     }
     const size_t byteCount = multiByteCount < 0 ? std::char_traits<char>::length(multiByte) + 1

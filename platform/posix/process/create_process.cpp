@@ -8,6 +8,7 @@
 #include "platform/posix/core/utf.h"
 #include "platform/posix/process/command_line.h"
 #include "platform/posix/process/spawn.h"
+#include "platform/posix/testing/call_log.h"
 
 namespace pal {
 namespace {
@@ -68,6 +69,10 @@ extern "C" BOOL WINAPI CreateProcessW(LPCWSTR applicationName, LPWSTR commandLin
                                       LPSECURITY_ATTRIBUTES, BOOL, DWORD creationFlags, LPVOID environment,
                                       LPCWSTR currentDirectory, LPSTARTUPINFOW startupInfo,
                                       LPPROCESS_INFORMATION processInformation) {
+    if (pal::testing::RecordingCalls()) {
+        const std::string application = applicationName != nullptr ? pal::ToUtf8(applicationName) : "(none)";
+        pal::testing::RecordCall("CreateProcessW " + application);
+    }
     if (processInformation == nullptr) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;

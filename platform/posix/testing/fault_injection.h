@@ -17,7 +17,7 @@ enum class Fault {
     DatabaseCommit,  // a COMMIT of the registry or the toast store; the code is an SQLite result code
     // Registry calls, the Windows Runtime's start, task memory and resources:
     // Win32 codes for the registry and resources, an HRESULT for RoInitialize,
-    // any non-zero code for CoTaskMemAlloc/CoTaskMemRealloc (they return null).
+    // any non-zero code for CoTaskMemAlloc and CoTaskMemRealloc (they return null).
     RegCreateKeyEx,
     RegOpenKeyEx,
     RegCloseKey,
@@ -26,9 +26,11 @@ enum class Fault {
     RegDeleteKey,
     RoInitialize,
     CoTaskMemAlloc,
+    CoTaskMemRealloc,
     FindResource,
     LoadResource,
     LoadLibraryEx,
+    MultiByteToWideChar,  // a Win32 code
     Count
 };
 
