@@ -228,6 +228,7 @@ LSTATUS InTransaction(Access access, const std::function<LSTATUS(Connection&)>& 
         try {
             status = body(connection);
             if (status != ERROR_SUCCESS) {
+                connection.ForgetRemembered();
                 connection.Execute("ROLLBACK");
             } else if (const int committed = storage::CommitOrRollBack(connection.Statements()); committed != SQLITE_OK) {
                 connection.Fail(committed);

@@ -68,7 +68,8 @@ extern "C" LSTATUS WINAPI RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options,
     if (LSTATUS status = ParseSubkeyPath(subKey, path); status != ERROR_SUCCESS) return status;
     KeyObject child;
     const LSTATUS status = OnKey(key, Access::Read, 0, [&](Connection& db, const KeyObject& parent) {
-        return OpenBelow(db, parent, path, child);
+        std::vector<KeyId> layers;
+        return OpenBelow(db, parent, path, child, layers);
     });
     if (status != ERROR_SUCCESS) return status;
     return Publish(key, path, child, granted, result);
@@ -88,12 +89,9 @@ extern "C" LSTATUS WINAPI RegDeleteKeyExW(HKEY key, LPCWSTR subKey, REGSAM desir
     KeyPath path;
     if (LSTATUS status = ParseSubkeyPath(subKey, path); status != ERROR_SUCCESS) return status;
     return OnKey(key, Access::Write, 0, [&](Connection& db, const KeyObject& parent) {
-        KeyObject target = parent;
-        if (!path.empty()) {
-            if (LSTATUS status = OpenBelow(db, parent, path, target); status != ERROR_SUCCESS) return status;
-        }
+        KeyObject target;
         std::vector<KeyId> layers;
-        if (LSTATUS status = ResolveLayers(db, target, layers); status != ERROR_SUCCESS) return status;
+        if (LSTATUS status = OpenBelow(db, parent, path, target, layers); status != ERROR_SUCCESS) return status;
         // The hives and the classes root are not deletable; the classes view
         // deletes the user's key when there is one, uncovering the machine's.
         if (layers.empty() || (target.classesView && target.path.empty())) return static_cast<LSTATUS>(ERROR_ACCESS_DENIED);

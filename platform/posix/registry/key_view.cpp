@@ -11,14 +11,45 @@ namespace {
 
 const KeyPath kClassesPath = {u"Software", u"Classes"};
 
-std::vector<KeyId> ClassesLayers(Connection& db, const KeyPath& path) {
-    std::vector<KeyId> layers;
-    for (KeyId hive : {kUserRoot, kMachineRoot}) {
-        std::optional<KeyId> classes = FindPath(db, hive, kClassesPath);
-        if (classes) classes = FindPath(db, *classes, path);
-        if (classes) layers.push_back(*classes);
+constexpr KeyId kHives[kClassesLayerCount] = {kUserRoot, kMachineRoot};  // in the order the view reads them
+
+// HKCU's or HKLM's Software\Classes, which every call on the classes view
+// walks through: remembered by the connection from one call to the next.
+std::optional<KeyId> ClassesRoot(Connection& db, size_t hive) {
+    int64_t& remembered = db.Remembered(hive);
+    if (remembered != 0 && KeyExists(db, remembered)) return remembered;
+    const std::optional<KeyId> found = FindPath(db, kHives[hive], kClassesPath);
+    remembered = found.value_or(0);
+    return found;
+}
+
+// Each hive's key at path below a classes-view key (0 where the hive has
+// none). A hive's walk starts at the key the object saw there when it still
+// exists, else at the classes root. parentFound tells whether object itself
+// is there in some hive, so that one walk answers for a key and its parent.
+ClassesLayerIds WalkClasses(Connection& db, const KeyObject& object, const KeyPath& path, bool& parentFound) {
+    ClassesLayerIds layers{};
+    parentFound = false;
+    for (size_t hive = 0; hive < kClassesLayerCount; ++hive) {
+        std::optional<KeyId> from;
+        if (const KeyId seen = object.seenLayers[hive]; seen != 0 && KeyExists(db, seen)) {
+            from = seen;
+        } else if (const std::optional<KeyId> root = ClassesRoot(db, hive)) {
+            from = FindPath(db, *root, object.path);
+        }
+        if (!from) continue;
+        parentFound = true;
+        layers[hive] = FindPath(db, *from, path).value_or(0);
     }
     return layers;
+}
+
+std::vector<KeyId> Present(const ClassesLayerIds& layers) {
+    std::vector<KeyId> present;
+    for (KeyId layer : layers) {
+        if (layer != 0) present.push_back(layer);
+    }
+    return present;
 }
 
 KeyPath Joined(const KeyPath& first, const KeyPath& second) {
@@ -35,40 +66,48 @@ LSTATUS ResolveLayers(Connection& db, const KeyObject& object, std::vector<KeyId
         layers = {object.id};
         return ERROR_SUCCESS;
     }
-    layers = ClassesLayers(db, object.path);
+    bool found = false;
+    layers = Present(WalkClasses(db, object, {}, found));
     return layers.empty() && !object.path.empty() ? ERROR_KEY_DELETED : ERROR_SUCCESS;
 }
 
-LSTATUS OpenBelow(Connection& db, const KeyObject& parent, const KeyPath& path, KeyObject& child) {
-    std::vector<KeyId> layers;
-    if (LSTATUS status = ResolveLayers(db, parent, layers); status != ERROR_SUCCESS) return status;
+LSTATUS OpenBelow(Connection& db, const KeyObject& parent, const KeyPath& path, KeyObject& child,
+                  std::vector<KeyId>& layers) {
     if (path.empty()) {
+        if (LSTATUS status = ResolveLayers(db, parent, layers); status != ERROR_SUCCESS) return status;
         child = parent;
         return ERROR_SUCCESS;
     }
+    // A child found proves its parent is there; the parent is looked at only
+    // to tell a missing child from a deleted parent.
     if (parent.classesView) {
-        KeyPath childPath = Joined(parent.path, path);
-        if (ClassesLayers(db, childPath).empty()) return ERROR_FILE_NOT_FOUND;
-        child = KeyObject{true, 0, std::move(childPath), 0};
+        bool parentFound = false;
+        const ClassesLayerIds found = WalkClasses(db, parent, path, parentFound);
+        layers = Present(found);
+        if (layers.empty()) return parentFound || parent.path.empty() ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
+        child = KeyObject{true, 0, Joined(parent.path, path), 0, found};
         return ERROR_SUCCESS;
     }
     std::optional<KeyId> found = FindPath(db, parent.id, path);
-    if (!found) return ERROR_FILE_NOT_FOUND;
-    child = KeyObject{false, *found, {}, 0};
+    if (!found) return KeyExists(db, parent.id) ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
+    layers = {*found};
+    child = KeyObject{false, *found, {}, 0, {}};
     return ERROR_SUCCESS;
 }
 
 LSTATUS CreateBelow(Connection& db, const KeyObject& parent, const KeyPath& path, KeyObject& child, bool& created) {
     created = false;
-    const LSTATUS opened = OpenBelow(db, parent, path, child);
+    std::vector<KeyId> layers;
+    const LSTATUS opened = OpenBelow(db, parent, path, child, layers);
     if (opened != ERROR_FILE_NOT_FOUND) return opened;
     if ((parent.access & KEY_CREATE_SUB_KEY) == 0) return ERROR_ACCESS_DENIED;
     if (parent.classesView) {
         bool ignored = false;
-        CreatePath(db, kMachineRoot, Joined(kClassesPath, Joined(parent.path, path)), ignored);
-        child = KeyObject{true, 0, Joined(parent.path, path), 0};
+        KeyPath childPath = Joined(parent.path, path);
+        const KeyId made = CreatePath(db, kMachineRoot, Joined(kClassesPath, childPath), ignored);
+        child = KeyObject{true, 0, std::move(childPath), 0, {0, made}};
     } else {
-        child = KeyObject{false, CreatePath(db, parent.id, path, created), {}, 0};
+        child = KeyObject{false, CreatePath(db, parent.id, path, created), {}, 0, {}};
     }
     created = true;
     return ERROR_SUCCESS;
