@@ -146,16 +146,23 @@ extern "C" LSTATUS WINAPI RegQueryInfoKeyW(HKEY key, LPWSTR keyClass, LPDWORD cl
     const LSTATUS status = OnKey(key, Access::Read, KEY_QUERY_VALUE, [&](Connection& db, const KeyObject& object) {
         std::vector<KeyId> layers;
         if (LSTATUS resolved = ResolveLayers(db, object, layers); resolved != ERROR_SUCCESS) return resolved;
-        for (const std::u16string& name : MergedSubkeys(db, layers)) {
-            ++subkeyCount;
-            longestSubkey = std::max(longestSubkey, static_cast<DWORD>(name.size()));
+        // Only what the caller asks for is read: a key's subkey count alone is a common question.
+        if (subKeys != nullptr || maxSubKeyLength != nullptr) {
+            for (const std::u16string& name : MergedSubkeys(db, layers)) {
+                ++subkeyCount;
+                longestSubkey = std::max(longestSubkey, static_cast<DWORD>(name.size()));
+            }
         }
-        for (const StoredValue& value : MergedValues(db, layers)) {
-            ++valueCount;
-            longestValueName = std::max(longestValueName, static_cast<DWORD>(value.name.size()));
-            largestValue = std::max(largestValue, static_cast<DWORD>(value.data.size()));
+        if (values != nullptr || maxValueNameLength != nullptr || maxValueLength != nullptr) {
+            for (const StoredValue& value : MergedValues(db, layers)) {
+                ++valueCount;
+                longestValueName = std::max(longestValueName, static_cast<DWORD>(value.name.size()));
+                largestValue = std::max(largestValue, static_cast<DWORD>(value.data.size()));
+            }
         }
-        for (KeyId layer : layers) written = std::max(written, LastWriteTime(db, layer));
+        if (lastWriteTime != nullptr) {
+            for (KeyId layer : layers) written = std::max(written, LastWriteTime(db, layer));
+        }
         return static_cast<LSTATUS>(ERROR_SUCCESS);
     });
     if (status != ERROR_SUCCESS) return status;
