@@ -69,7 +69,8 @@ public:
     // A key this connection found at a fixed place (the classes root of each
     // hive), by slot; 0 while unknown. Key ids are never reused and keys never
     // move, so a remembered key that still exists is still the one at that
-    // place. Forgotten when a transaction rolls back: what it saw may be gone.
+    // place. Forgotten when a transaction that changed rows rolls back: what
+    // it saw may be gone.
     int64_t& Remembered(size_t slot) { return remembered_.at(slot); }
     void ForgetRemembered() noexcept { remembered_.fill(0); }
 
