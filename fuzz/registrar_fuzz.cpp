@@ -24,8 +24,9 @@
 
 namespace {
 
-// The registry every input starts from, as RegistryContents reads it.
-std::string baseline;
+// The registry every input starts from, and its contents as RegistryContents reads them.
+pal::testing::RegistrySnapshot baseline;
+std::string baselineContents;
 
 // Keys the scripts never name, so that Software and Classes are never empty and
 // an unregister pass never removes them.
@@ -37,7 +38,8 @@ void MakeBaseline() {
                             key.put(), nullptr) != ERROR_SUCCESS)
             std::abort();
     }
-    baseline = pal::testing::RegistryContents();
+    if (pal::testing::SaveRegistry(baseline) != ERROR_SUCCESS) std::abort();
+    baselineContents = pal::testing::RegistryContents();
 }
 
 bool ContainsWordIgnoringCase(std::u16string_view text, std::u16string_view word) {
@@ -91,12 +93,11 @@ void RunBothPasses(const std::u16string& text, bool perUser) {
     const HRESULT registered = CRegScriptParser().RunScript(script, true);
     const HRESULT unregistered = CRegScriptParser().RunScript(script, false);
     const std::string contents = pal::testing::RegistryContents();
-    const bool restored = contents == baseline;
     if (SUCCEEDED(registered) && UndoableByUnregistering(script)) {
         if (FAILED(unregistered)) Broken("the unregister pass refused what the register pass took", unregistered);
-        if (WithoutDefaultValues(contents) != baseline) Broken("the unregister pass left keys or values behind", S_OK);
+        if (WithoutDefaultValues(contents) != baselineContents) Broken("the unregister pass left keys or values behind", S_OK);
     }
-    if (!restored) MakeBaseline();
+    if (contents != baselineContents && pal::testing::RestoreRegistry(baseline) != ERROR_SUCCESS) std::abort();
 }
 
 }  // namespace

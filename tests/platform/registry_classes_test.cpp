@@ -115,6 +115,15 @@ TEST_F(ClassesRoot, DeletingTakesTheUsersKeyFirst) {
 
     Create(HKEY_CLASSES_ROOT, Class(TEXT("Parent\\Child")).c_str());
     EXPECT_EQ(RegDeleteKeyExW(HKEY_CLASSES_ROOT, Class(TEXT("Parent")).c_str(), 0, 0), ERROR_ACCESS_DENIED);
+
+    // A handle whose keys are deleted below it, on either side, is a deleted key.
+    unique_hkey gone = Create(HKEY_CLASSES_ROOT, Class(TEXT("Gone")).c_str());
+    Create(gone.get(), TEXT("Kept"));
+    EXPECT_EQ(RegDeleteKeyW(HKEY_LOCAL_MACHINE, Classes(TEXT("Gone\\Kept")).c_str()), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteKeyW(HKEY_LOCAL_MACHINE, Classes(TEXT("Gone")).c_str()), ERROR_SUCCESS);
+    unique_hkey below;
+    EXPECT_EQ(RegOpenKeyExW(gone.get(), TEXT("Kept"), 0, KEY_READ, below.put()), ERROR_KEY_DELETED);
+    EXPECT_EQ(RegSetValueExW(gone.get(), TEXT("v"), 0, REG_SZ, nullptr, 0), ERROR_KEY_DELETED);
 }
 
 }  // namespace

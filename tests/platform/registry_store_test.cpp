@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/unique_any.h"
+#include "platform/posix/testing/registry_testing.h"
 #include "tests/support/prefix_fixture.h"
 
 extern char** environ;
@@ -93,6 +94,35 @@ TEST_F(RegistryStore, ThreadsWritingAtOnceLoseNothing) {
     }
     for (std::thread& thread : threads) thread.join();
     EXPECT_EQ(ValueNamesOf(u"Software\\Threads").size(), static_cast<size_t>(kThreads * kWrites));
+}
+
+// What the fuzz targets start every input from: the same keys, ids and all,
+// and the same values, whatever was written, changed or deleted since.
+TEST_F(RegistryStore, ARestoredSnapshotIsTheRegistryAsItWas) {
+    unique_hkey kept;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Kept\\Below", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, kept.put(), nullptr),
+              ERROR_SUCCESS);
+    const DWORD one = 1, two = 2;
+    ASSERT_EQ(RegSetValueExW(kept.get(), u"v", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), sizeof one), ERROR_SUCCESS);
+    pal::testing::RegistrySnapshot snapshot;
+    ASSERT_EQ(pal::testing::SaveRegistry(snapshot), ERROR_SUCCESS);
+    const std::string before = pal::testing::RegistryContents();
+
+    ASSERT_EQ(RegSetValueExW(kept.get(), u"v", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&two), sizeof two), ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExW(kept.get(), u"w", 0, REG_SZ, nullptr, 0), ERROR_SUCCESS);
+    ASSERT_EQ(RegDeleteKeyW(HKEY_CURRENT_USER, u"Software\\Kept\\Below"), ERROR_SUCCESS);
+    unique_hkey added;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Added", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, added.put(), nullptr),
+              ERROR_SUCCESS);
+    ASSERT_NE(pal::testing::RegistryContents(), before);
+
+    ASSERT_EQ(pal::testing::RestoreRegistry(snapshot), ERROR_SUCCESS);
+    EXPECT_EQ(pal::testing::RegistryContents(), before);
+    DWORD value = 0, size = sizeof value;
+    EXPECT_EQ(RegQueryValueExW(kept.get(), u"v", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size), ERROR_SUCCESS)
+        << "a handle to a restored key finds it again";
+    EXPECT_EQ(value, 1u);
+    EXPECT_EQ(RegSetValueExW(added.get(), u"v", 0, REG_SZ, nullptr, 0), ERROR_KEY_DELETED);
 }
 
 TEST_F(RegistryStore, ADamagedDatabaseGivesARegistryErrorAndNoHandle) {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
+#include <memory>
 
 #include "common/unique_any.h"
 #include "platform/posix/core/utf.h"
@@ -76,15 +77,17 @@ std::optional<Switches> ParseSwitches(const Arguments& arguments, size_t first, 
 }
 
 LSTATUS ReadValues(HKEY key, std::vector<Value>& values) {
-    std::vector<WCHAR> name(16384);
+    // Room for the longest value name, left unfilled: it is read on every listing.
+    constexpr DWORD kNameUnits = 16384;
+    const std::unique_ptr<WCHAR[]> name = std::make_unique_for_overwrite<WCHAR[]>(kNameUnits);
     for (DWORD index = 0;; ++index) {
-        DWORD nameLength = static_cast<DWORD>(name.size());
+        DWORD nameLength = kNameUnits;
         DWORD size = 0;
         Value value;
-        LSTATUS status = RegEnumValueW(key, index, name.data(), &nameLength, nullptr, &value.type, nullptr, &size);
+        LSTATUS status = RegEnumValueW(key, index, name.get(), &nameLength, nullptr, &value.type, nullptr, &size);
         if (status == ERROR_NO_MORE_ITEMS) return ERROR_SUCCESS;
         if (status != ERROR_SUCCESS) return status;
-        value.name.assign(name.data(), nameLength);
+        value.name.assign(name.get(), nameLength);
         value.data.resize(size);
         status = RegQueryValueExW(key, value.name.c_str(), nullptr, &value.type, value.data.data(), &size);
         if (status != ERROR_SUCCESS) return status;

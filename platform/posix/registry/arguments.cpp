@@ -17,16 +17,14 @@ LSTATUS ParseSubkeyPath(LPCWSTR text, KeyPath& path) {
     path.clear();
     if (text == nullptr) return ERROR_SUCCESS;
     if (text[0] == u'\\') return ERROR_BAD_PATHNAME;
-    std::u16string name;
-    for (const WCHAR* unit = text;; ++unit) {
-        if (*unit != u'\\' && *unit != 0) {
-            name += *unit;
-            continue;
-        }
-        if (name.size() > kMaxKeyNameLength) return ERROR_INVALID_PARAMETER;
-        if (!name.empty()) path.push_back(std::move(name));
-        name.clear();
-        if (*unit == 0) return ERROR_SUCCESS;
+    for (const WCHAR* start = text;;) {
+        const WCHAR* end = start;
+        while (*end != u'\\' && *end != 0) ++end;
+        const size_t length = static_cast<size_t>(end - start);
+        if (length > kMaxKeyNameLength) return ERROR_INVALID_PARAMETER;
+        if (length != 0) path.emplace_back(start, length);
+        if (*end == 0) return ERROR_SUCCESS;
+        start = end + 1;
     }
 }
 

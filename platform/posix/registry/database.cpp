@@ -224,10 +224,13 @@ LSTATUS InTransaction(Access access, const std::function<LSTATUS(Connection&)>& 
         Lease lease(file);
         Connection& connection = *lease;
         connection.Execute(access == Access::Write ? "BEGIN IMMEDIATE" : "BEGIN");
+        const int64_t changesBefore = sqlite3_total_changes64(connection.Handle());
         LSTATUS status = ERROR_SUCCESS;
         try {
             status = body(connection);
             if (status != ERROR_SUCCESS) {
+                // A call that fails having changed nothing (a key not found) undoes nothing.
+                if (sqlite3_total_changes64(connection.Handle()) != changesBefore) connection.ForgetRemembered();
                 connection.Execute("ROLLBACK");
             } else if (const int committed = storage::CommitOrRollBack(connection.Statements()); committed != SQLITE_OK) {
                 connection.Fail(committed);

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -65,9 +66,18 @@ public:
     sqlite3* Handle() const noexcept { return database_; }
     int64_t LastInsertedRow() const noexcept;
 
+    // A key this connection found at a fixed place (the classes root of each
+    // hive), by slot; 0 while unknown. Key ids are never reused and keys never
+    // move, so a remembered key that still exists is still the one at that
+    // place. Forgotten when a transaction that changed rows rolls back: what
+    // it saw may be gone.
+    int64_t& Remembered(size_t slot) { return remembered_.at(slot); }
+    void ForgetRemembered() noexcept { remembered_.fill(0); }
+
 private:
     sqlite3* database_ = nullptr;
     storage::PreparedStatements statements_;
+    std::array<int64_t, 2> remembered_{};
 };
 
 enum class Access { Read, Write };

@@ -68,7 +68,8 @@ extern "C" LSTATUS WINAPI RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options,
     if (LSTATUS status = ParseSubkeyPath(subKey, path); status != ERROR_SUCCESS) return status;
     KeyObject child;
     const LSTATUS status = OnKey(key, Access::Read, 0, [&](Connection& db, const KeyObject& parent) {
-        return OpenBelow(db, parent, path, child);
+        std::vector<KeyId> layers;
+        return OpenBelow(db, parent, path, child, layers);
     });
     if (status != ERROR_SUCCESS) return status;
     return Publish(key, path, child, granted, result);
@@ -88,12 +89,9 @@ extern "C" LSTATUS WINAPI RegDeleteKeyExW(HKEY key, LPCWSTR subKey, REGSAM desir
     KeyPath path;
     if (LSTATUS status = ParseSubkeyPath(subKey, path); status != ERROR_SUCCESS) return status;
     return OnKey(key, Access::Write, 0, [&](Connection& db, const KeyObject& parent) {
-        KeyObject target = parent;
-        if (!path.empty()) {
-            if (LSTATUS status = OpenBelow(db, parent, path, target); status != ERROR_SUCCESS) return status;
-        }
+        KeyObject target;
         std::vector<KeyId> layers;
-        if (LSTATUS status = ResolveLayers(db, target, layers); status != ERROR_SUCCESS) return status;
+        if (LSTATUS status = OpenBelow(db, parent, path, target, layers); status != ERROR_SUCCESS) return status;
         // The hives and the classes root are not deletable; the classes view
         // deletes the user's key when there is one, uncovering the machine's.
         if (layers.empty() || (target.classesView && target.path.empty())) return static_cast<LSTATUS>(ERROR_ACCESS_DENIED);
@@ -148,16 +146,23 @@ extern "C" LSTATUS WINAPI RegQueryInfoKeyW(HKEY key, LPWSTR keyClass, LPDWORD cl
     const LSTATUS status = OnKey(key, Access::Read, KEY_QUERY_VALUE, [&](Connection& db, const KeyObject& object) {
         std::vector<KeyId> layers;
         if (LSTATUS resolved = ResolveLayers(db, object, layers); resolved != ERROR_SUCCESS) return resolved;
-        for (const std::u16string& name : MergedSubkeys(db, layers)) {
-            ++subkeyCount;
-            longestSubkey = std::max(longestSubkey, static_cast<DWORD>(name.size()));
+        // Only what the caller asks for is read: a key's subkey count alone is a common question.
+        if (subKeys != nullptr || maxSubKeyLength != nullptr) {
+            for (const std::u16string& name : MergedSubkeys(db, layers)) {
+                ++subkeyCount;
+                longestSubkey = std::max(longestSubkey, static_cast<DWORD>(name.size()));
+            }
         }
-        for (const StoredValue& value : MergedValues(db, layers)) {
-            ++valueCount;
-            longestValueName = std::max(longestValueName, static_cast<DWORD>(value.name.size()));
-            largestValue = std::max(largestValue, static_cast<DWORD>(value.data.size()));
+        if (values != nullptr || maxValueNameLength != nullptr || maxValueLength != nullptr) {
+            for (const StoredValue& value : MergedValues(db, layers)) {
+                ++valueCount;
+                longestValueName = std::max(longestValueName, static_cast<DWORD>(value.name.size()));
+                largestValue = std::max(largestValue, static_cast<DWORD>(value.data.size()));
+            }
         }
-        for (KeyId layer : layers) written = std::max(written, LastWriteTime(db, layer));
+        if (lastWriteTime != nullptr) {
+            for (KeyId layer : layers) written = std::max(written, LastWriteTime(db, layer));
+        }
         return static_cast<LSTATUS>(ERROR_SUCCESS);
     });
     if (status != ERROR_SUCCESS) return status;

@@ -24,9 +24,9 @@ HandleTable& Table() {
 }
 
 KeyRef PredefinedObject(HKEY key) {
-    static const KeyRef machine = std::make_shared<const KeyObject>(KeyObject{false, kMachineRoot, {}, kPredefinedAccess});
-    static const KeyRef user = std::make_shared<const KeyObject>(KeyObject{false, kUserRoot, {}, kPredefinedAccess});
-    static const KeyRef classes = std::make_shared<const KeyObject>(KeyObject{true, 0, {}, kPredefinedAccess});
+    static const KeyRef machine = std::make_shared<const KeyObject>(KeyObject{false, kMachineRoot, {}, kPredefinedAccess, {}});
+    static const KeyRef user = std::make_shared<const KeyObject>(KeyObject{false, kUserRoot, {}, kPredefinedAccess, {}});
+    static const KeyRef classes = std::make_shared<const KeyObject>(KeyObject{true, 0, {}, kPredefinedAccess, {}});
     if (key == HKEY_LOCAL_MACHINE) return machine;
     if (key == HKEY_CURRENT_USER) return user;
     if (key == HKEY_CLASSES_ROOT) return classes;

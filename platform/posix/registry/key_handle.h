@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,6 +14,9 @@
 
 namespace pal::registry {
 
+constexpr size_t kClassesLayerCount = 2;
+using ClassesLayerIds = std::array<KeyId, kClassesLayerCount>;
+
 struct KeyObject {
     // The classes view merges HKCU\Software\Classes over HKLM\Software\Classes;
     // its keys are named by their path below those two, not by one row.
@@ -20,6 +24,11 @@ struct KeyObject {
     KeyId id = 0;
     std::vector<std::u16string> path;
     REGSAM access = 0;
+    // For the classes view: the user's and the machine's key at path when the
+    // handle was made (0 for none then). Only where the next walk starts: such
+    // a key that still exists is still at path, since key ids are never reused
+    // and keys never move, and a hive without one is walked from its root.
+    ClassesLayerIds seenLayers{};
 };
 
 using KeyRef = std::shared_ptr<const KeyObject>;

@@ -21,13 +21,12 @@ void Touch(Connection& db, KeyId key) {
 }  // namespace
 
 std::string FoldedName(std::u16string_view name) {
-    std::u16string upper(name);
-    if (!upper.empty()) CharUpperW(upper.data());
-    std::string folded;
-    folded.reserve(upper.size() * 2);
-    for (char16_t unit : upper) {
-        folded += static_cast<char>(unit >> 8);
-        folded += static_cast<char>(unit & 0xFF);
+    // Written in place, unit by unit: every registry call folds the names it looks up.
+    std::string folded(name.size() * 2, '\0');
+    for (size_t i = 0; i < name.size(); ++i) {
+        const auto upper = static_cast<char16_t>(reinterpret_cast<ULONG_PTR>(CharUpperW(reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(name[i])))));
+        folded[2 * i] = static_cast<char>(upper >> 8);
+        folded[2 * i + 1] = static_cast<char>(upper & 0xFF);
     }
     return folded;
 }
@@ -43,12 +42,15 @@ std::optional<KeyId> FindSubkey(Connection& db, KeyId parent, std::u16string_vie
     return query.Integer(0);
 }
 
-std::optional<KeyId> FindPath(Connection& db, KeyId from, const std::vector<std::u16string>& path) {
+std::optional<KeyId> FindPath(Connection& db, KeyId from, const std::vector<std::u16string>& path, size_t* matched) {
     std::optional<KeyId> key = from;
+    size_t found = 0;
     for (const std::u16string& name : path) {
         key = FindSubkey(db, *key, name);
         if (!key) break;
+        ++found;
     }
+    if (matched != nullptr) *matched = found;
     return key;
 }
 

@@ -31,7 +31,9 @@ std::string FoldedName(std::u16string_view name);
 
 bool KeyExists(Connection& db, KeyId key);
 std::optional<KeyId> FindSubkey(Connection& db, KeyId parent, std::u16string_view name);
-std::optional<KeyId> FindPath(Connection& db, KeyId from, const std::vector<std::u16string>& path);
+// The key at path below from; matched, when given, counts the names found on the way.
+std::optional<KeyId> FindPath(Connection& db, KeyId from, const std::vector<std::u16string>& path,
+                              size_t* matched = nullptr);
 KeyId CreateSubkey(Connection& db, KeyId parent, std::u16string_view name);
 // Creates what is missing along path; reports whether the last key was new.
 KeyId CreatePath(Connection& db, KeyId from, const std::vector<std::u16string>& path, bool& created);

@@ -15,8 +15,11 @@ using KeyPath = std::vector<std::u16string>;
 // the key is gone; the classes root may have none and still be valid.
 LSTATUS ResolveLayers(Connection& db, const KeyObject& object, std::vector<KeyId>& layers);
 
-// ERROR_FILE_NOT_FOUND when nothing exists at path below parent.
-LSTATUS OpenBelow(Connection& db, const KeyObject& parent, const KeyPath& path, KeyObject& child);
+// The key at path below parent (parent itself for an empty path) and its
+// layers as ResolveLayers gives them. ERROR_FILE_NOT_FOUND when nothing exists
+// there, ERROR_KEY_DELETED when parent is gone.
+LSTATUS OpenBelow(Connection& db, const KeyObject& parent, const KeyPath& path, KeyObject& child,
+                  std::vector<KeyId>& layers);
 
 // Opens or creates; a new classes-view key is stored under HKLM\Software\Classes.
 // ERROR_ACCESS_DENIED when a key must be made and parent lacks KEY_CREATE_SUB_KEY.
