@@ -135,7 +135,11 @@ public:
             }
             switch (LockBefore(file_, path, deadline)) {
             case Locked::Yes: return FailureSince(waitingSince);
-            case Locked::Removed: continue;  // tidied away before it was ours; make it again
+            case Locked::Removed:
+                // Tidied away before it was ours: what the start before it recorded still holds,
+                // or this client would start a server of its own after the failure it waited on.
+                if (const HRESULT failed = FailureSince(waitingSince); FAILED(failed)) return failed;
+                continue;  // make it again
             case Locked::TimedOut: return CO_E_SERVER_EXEC_FAILURE;
             case Locked::Failed: return HResultFromWin32(Win32ErrorFromErrno(errno));
             }

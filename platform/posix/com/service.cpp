@@ -433,7 +433,7 @@ private:
             } else {
                 const OutgoingMessage::Progress sent = Serve(*job.connection);
                 guard.lock();
-                Answered(job.id, *job.connection, sent);
+                Answered(job.id, job.connection, sent);
             }
         }
         --busy_;
@@ -455,17 +455,21 @@ private:
         return connection.outgoing.WriteTo(connection.socket);
     }
 
-    void Answered(uint64_t id, Connection& connection, OutgoingMessage::Progress sent) {
+    void Answered(uint64_t id, const std::shared_ptr<Connection>& connection, OutgoingMessage::Progress sent) {
         if (sent == OutgoingMessage::Progress::Failed || draining_) {
             Drop(id);
         } else if (sent == OutgoingMessage::Progress::Sent) {
-            connection.turn = Turn::Reading;
-            Watch(connection.socket, id, kReadEvents, EPOLL_CTL_MOD);
+            // The reply often wakes the client on this very CPU, and it sends its next
+            // request before this thread is back: read it now, so that this thread runs
+            // it rather than the watch waking another thread for it. Otherwise the
+            // connection is watched again.
+            connection->turn = Turn::Reading;
+            Advance(id, connection);
         } else {
             // A slow reader: a watching thread sends the rest, within the message deadline.
-            connection.turn = Turn::Writing;
-            connection.deadline = Clock::now() + MessageDeadline();
-            Watch(connection.socket, id, kWriteEvents, EPOLL_CTL_MOD);
+            connection->turn = Turn::Writing;
+            connection->deadline = Clock::now() + MessageDeadline();
+            Watch(connection->socket, id, kWriteEvents, EPOLL_CTL_MOD);
         }
     }
 
