@@ -18,7 +18,6 @@
 #include <string_view>
 
 #include "fuzz/scratch_prefix.h"
-#include "fuzz/sqlite_allocator.h"
 #include "platform/posix/testing/registry_testing.h"
 #include "tools/pal/reg.h"
 
@@ -74,7 +73,6 @@ void RunCommand(const pal::tool::Arguments& arguments) {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzz::UseScratchPrefix();
     if (std::freopen("/dev/null", "r", stdin) == nullptr) std::abort();  // "reg delete" without /f asks
-    fuzz::UsePlainAllocatorForSqlite();
     pal::testing::KeepRegistryInMemory(true);
     return 0;
 }

@@ -15,7 +15,6 @@
 
 #include "common/unique_any.h"
 #include "fuzz/scratch_prefix.h"
-#include "fuzz/sqlite_allocator.h"
 #include "platform/posix/testing/registry_testing.h"
 #include "registrar/per_user_registration.h"
 #include "registrar/reg_object.h"
@@ -24,8 +23,7 @@
 
 namespace {
 
-// The registry every input starts from, and its contents as RegistryContents reads them.
-pal::testing::RegistrySnapshot baseline;
+// The contents of the registry every input starts from, as RegistryContents reads them.
 std::string baselineContents;
 
 // Keys the scripts never name, so that Software and Classes are never empty and
@@ -38,7 +36,7 @@ void MakeBaseline() {
                             key.put(), nullptr) != ERROR_SUCCESS)
             std::abort();
     }
-    if (pal::testing::SaveRegistry(baseline) != ERROR_SUCCESS) std::abort();
+    if (pal::testing::MarkRegistry() != ERROR_SUCCESS) std::abort();
     baselineContents = pal::testing::RegistryContents();
 }
 
@@ -92,19 +90,18 @@ void RunBothPasses(const std::u16string& text, bool perUser) {
 
     const HRESULT registered = CRegScriptParser().RunScript(script, true);
     const HRESULT unregistered = CRegScriptParser().RunScript(script, false);
-    const std::string contents = pal::testing::RegistryContents();
     if (SUCCEEDED(registered) && UndoableByUnregistering(script)) {
         if (FAILED(unregistered)) Broken("the unregister pass refused what the register pass took", unregistered);
-        if (WithoutDefaultValues(contents) != baselineContents) Broken("the unregister pass left keys or values behind", S_OK);
+        if (WithoutDefaultValues(pal::testing::RegistryContents()) != baselineContents)
+            Broken("the unregister pass left keys or values behind", S_OK);
     }
-    if (contents != baselineContents && pal::testing::RestoreRegistry(baseline) != ERROR_SUCCESS) std::abort();
+    if (pal::testing::ReturnRegistryToMark() != ERROR_SUCCESS) std::abort();
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzz::UseScratchPrefix();
-    fuzz::UsePlainAllocatorForSqlite();
     pal::testing::KeepRegistryInMemory(true);
     MakeBaseline();
     return 0;

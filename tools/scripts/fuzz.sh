@@ -15,7 +15,7 @@ targets=("${@:-${all_targets[@]}}")
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUILL_SANITIZER=address -DQUILL_BUILD_FUZZERS=ON -DQUILL_BUILD_BENCHMARKS=OFF \
-  -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link >/dev/null
+  -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link -fsanitize-coverage-ignorelist=$root/fuzz/coverage_ignorelist.txt" >/dev/null
 nice cmake --build "$build" --target "${targets[@]/%/_fuzz}"
 
 mkdir -p "$build/findings"

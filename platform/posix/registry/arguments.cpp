@@ -17,6 +17,9 @@ LSTATUS ParseSubkeyPath(LPCWSTR text, KeyPath& path) {
     path.clear();
     if (text == nullptr) return ERROR_SUCCESS;
     if (text[0] == u'\\') return ERROR_BAD_PATHNAME;
+    size_t names = 1;
+    for (const WCHAR* unit = text; *unit != 0; ++unit) names += *unit == u'\\';
+    path.reserve(names);
     for (const WCHAR* start = text;;) {
         const WCHAR* end = start;
         while (*end != u'\\' && *end != 0) ++end;

@@ -17,7 +17,7 @@ LSTATUS OnKey(HKEY key, Access access, REGSAM neededRights, Body&& body) noexcep
     const KeyRef object = FindKeyObject(key);
     if (!object) return ERROR_INVALID_HANDLE;
     if ((object->access & neededRights) != neededRights) return ERROR_ACCESS_DENIED;
-    return InTransaction(access, [&](Connection& db) { return body(db, *object); });
+    return InTransaction(access, [&](KeyStore& db) { return body(db, *object); });
 }
 
 // Copies a name with its terminator into a buffer of *length units; on return

@@ -13,6 +13,8 @@
 #include "platform/posix/core/prefix.h"
 #include "platform/posix/storage/sqlite_database.h"
 #include "platform/posix/registry/database_location.h"
+#include "platform/posix/registry/memory_key_store.h"
+#include "platform/posix/registry/sql_key_store.h"
 
 namespace pal::registry {
 namespace {
@@ -124,8 +126,7 @@ private:
 sqlite3* OpenStore(const std::string& file) {
     sqlite3* database = nullptr;
     constexpr int kFlags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
-    const int opened = IsMemoryDatabaseName(file) ? sqlite3_open_v2(file.c_str(), &database, kFlags | SQLITE_OPEN_URI, nullptr)
-                                                  : storage::OpenPrivateDatabase(file, kFlags, &database);
+    const int opened = storage::OpenPrivateDatabase(file, kFlags, &database);
     if (opened != SQLITE_OK) {
         const LSTATUS code = database != nullptr ? CodeOf(sqlite3_extended_errcode(database)) : ERROR_OUTOFMEMORY;
         sqlite3_close(database);
@@ -217,8 +218,9 @@ std::vector<BYTE> Query::Bytes(int column) const {
 
 int64_t Query::Changes() const { return sqlite3_changes64(connection_.Handle()); }
 
-LSTATUS InTransaction(Access access, const std::function<LSTATUS(Connection&)>& body) noexcept {
+LSTATUS InTransaction(Access access, const std::function<LSTATUS(KeyStore&)>& body) noexcept {
     try {
+        if (MemoryKeyStore* memory = KeptInMemory()) return memory->InTransaction(body);
         std::string file;
         if (const LSTATUS found = RegistryDatabaseName(file); found != ERROR_SUCCESS) return found;
         Lease lease(file);
@@ -227,7 +229,8 @@ LSTATUS InTransaction(Access access, const std::function<LSTATUS(Connection&)>& 
         const int64_t changesBefore = sqlite3_total_changes64(connection.Handle());
         LSTATUS status = ERROR_SUCCESS;
         try {
-            status = body(connection);
+            SqlKeyStore rows(connection);
+            status = body(rows);
             if (status != ERROR_SUCCESS) {
                 // A call that fails having changed nothing (a key not found) undoes nothing.
                 if (sqlite3_total_changes64(connection.Handle()) != changesBefore) connection.ForgetRemembered();

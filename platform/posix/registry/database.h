@@ -82,9 +82,12 @@ private:
 
 enum class Access { Read, Write };
 
-// Runs body in one transaction on a connection to the current prefix's
-// registry (BEGIN IMMEDIATE for writes). Commits when body returns
-// ERROR_SUCCESS, rolls back otherwise; store failures become their code.
-LSTATUS InTransaction(Access access, const std::function<LSTATUS(Connection&)>& body) noexcept;
+class KeyStore;
+
+// Runs body in one transaction on the registry's rows: a connection to the
+// current prefix's database (BEGIN IMMEDIATE for writes), or the store kept in
+// memory. Commits when body returns ERROR_SUCCESS, rolls back otherwise; store
+// failures become their code.
+LSTATUS InTransaction(Access access, const std::function<LSTATUS(KeyStore&)>& body) noexcept;
 
 }  // namespace pal::registry

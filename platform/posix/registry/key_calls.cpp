@@ -48,7 +48,7 @@ extern "C" LSTATUS WINAPI RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserv
     if (LSTATUS status = ParseSubkeyPath(subKey, path); status != ERROR_SUCCESS) return status;
     KeyObject child;
     bool created = false;
-    const LSTATUS status = OnKey(key, Access::Write, 0, [&](Connection& db, const KeyObject& parent) {
+    const LSTATUS status = OnKey(key, Access::Write, 0, [&](KeyStore& db, const KeyObject& parent) {
         return CreateBelow(db, parent, path, child, created);
     });
     if (status != ERROR_SUCCESS) return status;
@@ -67,7 +67,7 @@ extern "C" LSTATUS WINAPI RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options,
     KeyPath path;
     if (LSTATUS status = ParseSubkeyPath(subKey, path); status != ERROR_SUCCESS) return status;
     KeyObject child;
-    const LSTATUS status = OnKey(key, Access::Read, 0, [&](Connection& db, const KeyObject& parent) {
+    const LSTATUS status = OnKey(key, Access::Read, 0, [&](KeyStore& db, const KeyObject& parent) {
         std::vector<KeyId> layers;
         return OpenBelow(db, parent, path, child, layers);
     });
@@ -88,7 +88,7 @@ extern "C" LSTATUS WINAPI RegDeleteKeyExW(HKEY key, LPCWSTR subKey, REGSAM desir
         return ERROR_INVALID_PARAMETER;
     KeyPath path;
     if (LSTATUS status = ParseSubkeyPath(subKey, path); status != ERROR_SUCCESS) return status;
-    return OnKey(key, Access::Write, 0, [&](Connection& db, const KeyObject& parent) {
+    return OnKey(key, Access::Write, 0, [&](KeyStore& db, const KeyObject& parent) {
         KeyObject target;
         std::vector<KeyId> layers;
         if (LSTATUS status = OpenBelow(db, parent, path, target, layers); status != ERROR_SUCCESS) return status;
@@ -96,9 +96,9 @@ extern "C" LSTATUS WINAPI RegDeleteKeyExW(HKEY key, LPCWSTR subKey, REGSAM desir
         // deletes the user's key when there is one, uncovering the machine's.
         if (layers.empty() || (target.classesView && target.path.empty())) return static_cast<LSTATUS>(ERROR_ACCESS_DENIED);
         const KeyId victim = layers.front();
-        if (victim == kMachineRoot || victim == kUserRoot || HasSubkeys(db, victim))
+        if (victim == kMachineRoot || victim == kUserRoot || db.HasSubkeys(victim))
             return static_cast<LSTATUS>(ERROR_ACCESS_DENIED);
-        DeleteKeyRow(db, victim);
+        db.DeleteKeyRow(victim);
         return static_cast<LSTATUS>(ERROR_SUCCESS);
     });
 }
@@ -111,15 +111,15 @@ extern "C" LSTATUS WINAPI RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDW
         return ERROR_INVALID_PARAMETER;
     std::u16string found;
     int64_t written = 0;
-    const LSTATUS status = OnKey(key, Access::Read, KEY_ENUMERATE_SUB_KEYS, [&](Connection& db, const KeyObject& object) {
+    const LSTATUS status = OnKey(key, Access::Read, KEY_ENUMERATE_SUB_KEYS, [&](KeyStore& db, const KeyObject& object) {
         std::vector<KeyId> layers;
         if (LSTATUS resolved = ResolveLayers(db, object, layers); resolved != ERROR_SUCCESS) return resolved;
         std::vector<std::u16string> names = MergedSubkeys(db, layers);
         if (index >= names.size()) return static_cast<LSTATUS>(ERROR_NO_MORE_ITEMS);
         found = std::move(names[index]);
         for (KeyId layer : layers) {
-            if (std::optional<KeyId> child = FindSubkey(db, layer, found)) {
-                written = LastWriteTime(db, *child);
+            if (std::optional<KeyId> child = db.FindSubkey(layer, found)) {
+                written = db.LastWriteTime(*child);
                 break;
             }
         }
@@ -143,7 +143,7 @@ extern "C" LSTATUS WINAPI RegQueryInfoKeyW(HKEY key, LPWSTR keyClass, LPDWORD cl
     if (reserved != nullptr || (keyClass != nullptr && classLength == nullptr)) return ERROR_INVALID_PARAMETER;
     DWORD subkeyCount = 0, longestSubkey = 0, valueCount = 0, longestValueName = 0, largestValue = 0;
     int64_t written = 0;
-    const LSTATUS status = OnKey(key, Access::Read, KEY_QUERY_VALUE, [&](Connection& db, const KeyObject& object) {
+    const LSTATUS status = OnKey(key, Access::Read, KEY_QUERY_VALUE, [&](KeyStore& db, const KeyObject& object) {
         std::vector<KeyId> layers;
         if (LSTATUS resolved = ResolveLayers(db, object, layers); resolved != ERROR_SUCCESS) return resolved;
         // Only what the caller asks for is read: a key's subkey count alone is a common question.
@@ -161,7 +161,7 @@ extern "C" LSTATUS WINAPI RegQueryInfoKeyW(HKEY key, LPWSTR keyClass, LPDWORD cl
             }
         }
         if (lastWriteTime != nullptr) {
-            for (KeyId layer : layers) written = std::max(written, LastWriteTime(db, layer));
+            for (KeyId layer : layers) written = std::max(written, db.LastWriteTime(layer));
         }
         return static_cast<LSTATUS>(ERROR_SUCCESS);
     });

@@ -17,9 +17,9 @@ constexpr KeyId kHives[kClassesLayerCount] = {kUserRoot, kMachineRoot};
 
 // HKCU's or HKLM's Software\Classes, which every call on the classes view
 // walks through: remembered by the connection from one call to the next.
-std::optional<KeyId> ClassesRoot(Connection& db, size_t hive) {
+std::optional<KeyId> ClassesRoot(KeyStore& db, size_t hive) {
     int64_t& remembered = db.Remembered(hive);
-    if (remembered != 0 && KeyExists(db, remembered)) return remembered;
+    if (remembered != 0 && db.KeyExists(remembered)) return remembered;
     const std::optional<KeyId> found = FindPath(db, kHives[hive], kClassesPath);
     remembered = found.value_or(0);
     return found;
@@ -28,14 +28,14 @@ std::optional<KeyId> ClassesRoot(Connection& db, size_t hive) {
 // Follows path from start, a key that may be gone since it was seen: the key
 // reached, or 0. A key found below start proves start is there, so only a
 // walk that finds nothing asks whether start still is.
-KeyId Follow(Connection& db, KeyId start, const KeyPath& path, bool& startThere) {
+KeyId Follow(KeyStore& db, KeyId start, const KeyPath& path, bool& startThere) {
     if (!path.empty()) {
         if (const std::optional<KeyId> found = FindPath(db, start, path)) {
             startThere = true;
             return *found;
         }
     }
-    startThere = KeyExists(db, start);
+    startThere = db.KeyExists(start);
     return startThere && path.empty() ? start : 0;
 }
 
@@ -49,7 +49,7 @@ struct ClassesWalk {
     bool ParentFound() const noexcept { return parents[0] != 0 || parents[1] != 0; }
 };
 
-ClassesWalk WalkClasses(Connection& db, const KeyObject& object, const KeyPath& path) {
+ClassesWalk WalkClasses(KeyStore& db, const KeyObject& object, const KeyPath& path) {
     ClassesWalk walk;
     for (size_t hive = 0; hive < kClassesLayerCount; ++hive) {
         bool seenThere = false;
@@ -76,16 +76,18 @@ std::vector<KeyId> Present(const ClassesLayerIds& layers) {
 }
 
 KeyPath Joined(const KeyPath& first, const KeyPath& second) {
-    KeyPath joined = first;
+    KeyPath joined;
+    joined.reserve(first.size() + second.size());
+    joined.insert(joined.end(), first.begin(), first.end());
     joined.insert(joined.end(), second.begin(), second.end());
     return joined;
 }
 
 }  // namespace
 
-LSTATUS ResolveLayers(Connection& db, const KeyObject& object, std::vector<KeyId>& layers) {
+LSTATUS ResolveLayers(KeyStore& db, const KeyObject& object, std::vector<KeyId>& layers) {
     if (!object.classesView) {
-        if (!KeyExists(db, object.id)) return ERROR_KEY_DELETED;
+        if (!db.KeyExists(object.id)) return ERROR_KEY_DELETED;
         layers = {object.id};
         return ERROR_SUCCESS;
     }
@@ -96,7 +98,7 @@ LSTATUS ResolveLayers(Connection& db, const KeyObject& object, std::vector<KeyId
 namespace {
 
 // OpenBelow, and for the classes view the walk that found the child or not.
-LSTATUS OpenWalking(Connection& db, const KeyObject& parent, const KeyPath& path, KeyObject& child,
+LSTATUS OpenWalking(KeyStore& db, const KeyObject& parent, const KeyPath& path, KeyObject& child,
                     std::vector<KeyId>& layers, ClassesWalk& walk) {
     if (path.empty()) {
         if (LSTATUS status = ResolveLayers(db, parent, layers); status != ERROR_SUCCESS) return status;
@@ -113,7 +115,7 @@ LSTATUS OpenWalking(Connection& db, const KeyObject& parent, const KeyPath& path
         return ERROR_SUCCESS;
     }
     std::optional<KeyId> found = FindPath(db, parent.id, path);
-    if (!found) return KeyExists(db, parent.id) ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
+    if (!found) return db.KeyExists(parent.id) ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
     layers = {*found};
     child = KeyObject{false, *found, {}, 0, {}};
     return ERROR_SUCCESS;
@@ -121,13 +123,13 @@ LSTATUS OpenWalking(Connection& db, const KeyObject& parent, const KeyPath& path
 
 }  // namespace
 
-LSTATUS OpenBelow(Connection& db, const KeyObject& parent, const KeyPath& path, KeyObject& child,
+LSTATUS OpenBelow(KeyStore& db, const KeyObject& parent, const KeyPath& path, KeyObject& child,
                   std::vector<KeyId>& layers) {
     ClassesWalk walk;
     return OpenWalking(db, parent, path, child, layers, walk);
 }
 
-LSTATUS CreateBelow(Connection& db, const KeyObject& parent, const KeyPath& path, KeyObject& child, bool& created) {
+LSTATUS CreateBelow(KeyStore& db, const KeyObject& parent, const KeyPath& path, KeyObject& child, bool& created) {
     created = false;
     std::vector<KeyId> layers;
     ClassesWalk walk;
@@ -151,7 +153,7 @@ LSTATUS CreateBelow(Connection& db, const KeyObject& parent, const KeyPath& path
     return ERROR_SUCCESS;
 }
 
-LSTATUS ValueTarget(Connection& db, const KeyObject& object, KeyId& target) {
+LSTATUS ValueTarget(KeyStore& db, const KeyObject& object, KeyId& target) {
     std::vector<KeyId> layers;
     if (LSTATUS status = ResolveLayers(db, object, layers); status != ERROR_SUCCESS) return status;
     if (!layers.empty()) {
@@ -163,12 +165,12 @@ LSTATUS ValueTarget(Connection& db, const KeyObject& object, KeyId& target) {
     return ERROR_SUCCESS;
 }
 
-std::vector<std::u16string> MergedSubkeys(Connection& db, const std::vector<KeyId>& layers) {
-    if (layers.size() == 1) return SubkeyNames(db, layers.front());
+std::vector<std::u16string> MergedSubkeys(KeyStore& db, const std::vector<KeyId>& layers) {
+    if (layers.size() == 1) return db.SubkeyNames(layers.front());
     std::vector<std::pair<std::string, std::u16string>> merged;
     std::set<std::string> seen;
     for (KeyId layer : layers) {
-        for (std::u16string& name : SubkeyNames(db, layer)) {
+        for (std::u16string& name : db.SubkeyNames(layer)) {
             std::string folded = FoldedName(name);
             if (seen.insert(folded).second) merged.emplace_back(std::move(folded), std::move(name));
         }
@@ -180,32 +182,32 @@ std::vector<std::u16string> MergedSubkeys(Connection& db, const std::vector<KeyI
     return names;
 }
 
-std::vector<StoredValue> MergedValues(Connection& db, const std::vector<KeyId>& layers) {
-    if (layers.size() == 1) return Values(db, layers.front());
+std::vector<StoredValue> MergedValues(KeyStore& db, const std::vector<KeyId>& layers) {
+    if (layers.size() == 1) return db.Values(layers.front());
     std::vector<StoredValue> merged;
     std::set<std::string> seen;
     for (KeyId layer : layers) {
-        for (StoredValue& value : Values(db, layer)) {
+        for (StoredValue& value : db.Values(layer)) {
             if (seen.insert(FoldedName(value.name)).second) merged.push_back(std::move(value));
         }
     }
     return merged;
 }
 
-LSTATUS FindMergedValue(Connection& db, const KeyObject& object, std::u16string_view name, StoredValue& value) {
+LSTATUS FindMergedValue(KeyStore& db, const KeyObject& object, std::u16string_view name, StoredValue& value) {
     // A key's deletion takes its values with it, so a value found proves the
     // key is there: the usual read is one query.
     if (!object.classesView) {
-        if (std::optional<StoredValue> found = FindValue(db, object.id, name)) {
+        if (std::optional<StoredValue> found = db.FindValue(object.id, name)) {
             value = std::move(*found);
             return ERROR_SUCCESS;
         }
-        return KeyExists(db, object.id) ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
+        return db.KeyExists(object.id) ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
     }
     std::vector<KeyId> layers;
     if (LSTATUS resolved = ResolveLayers(db, object, layers); resolved != ERROR_SUCCESS) return resolved;
     for (KeyId layer : layers) {
-        if (std::optional<StoredValue> found = FindValue(db, layer, name)) {
+        if (std::optional<StoredValue> found = db.FindValue(layer, name)) {
             value = std::move(*found);
             return ERROR_SUCCESS;
         }

@@ -13,26 +13,26 @@ using KeyPath = std::vector<std::u16string>;
 
 // The stored keys behind object, highest priority first. ERROR_KEY_DELETED when
 // the key is gone; the classes root may have none and still be valid.
-LSTATUS ResolveLayers(Connection& db, const KeyObject& object, std::vector<KeyId>& layers);
+LSTATUS ResolveLayers(KeyStore& db, const KeyObject& object, std::vector<KeyId>& layers);
 
 // The key at path below parent (parent itself for an empty path) and its
 // layers as ResolveLayers gives them. ERROR_FILE_NOT_FOUND when nothing exists
 // there, ERROR_KEY_DELETED when parent is gone.
-LSTATUS OpenBelow(Connection& db, const KeyObject& parent, const KeyPath& path, KeyObject& child,
+LSTATUS OpenBelow(KeyStore& db, const KeyObject& parent, const KeyPath& path, KeyObject& child,
                   std::vector<KeyId>& layers);
 
 // Opens or creates; a new classes-view key is stored under HKLM\Software\Classes.
 // ERROR_ACCESS_DENIED when a key must be made and parent lacks KEY_CREATE_SUB_KEY.
-LSTATUS CreateBelow(Connection& db, const KeyObject& parent, const KeyPath& path, KeyObject& child, bool& created);
+LSTATUS CreateBelow(KeyStore& db, const KeyObject& parent, const KeyPath& path, KeyObject& child, bool& created);
 
 // Where a value write lands: the user's key when the classes view has one.
-LSTATUS ValueTarget(Connection& db, const KeyObject& object, KeyId& target);
+LSTATUS ValueTarget(KeyStore& db, const KeyObject& object, KeyId& target);
 
 // The merged view: the first layer's entry wins over same-named later ones.
-std::vector<std::u16string> MergedSubkeys(Connection& db, const std::vector<KeyId>& layers);
-std::vector<StoredValue> MergedValues(Connection& db, const std::vector<KeyId>& layers);
+std::vector<std::u16string> MergedSubkeys(KeyStore& db, const std::vector<KeyId>& layers);
+std::vector<StoredValue> MergedValues(KeyStore& db, const std::vector<KeyId>& layers);
 // The value of that name as the key shows it: ERROR_FILE_NOT_FOUND without
 // one, ERROR_KEY_DELETED once the key is gone.
-LSTATUS FindMergedValue(Connection& db, const KeyObject& object, std::u16string_view name, StoredValue& value);
+LSTATUS FindMergedValue(KeyStore& db, const KeyObject& object, std::u16string_view name, StoredValue& value);
 
 }  // namespace pal::registry

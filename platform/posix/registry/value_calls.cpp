@@ -34,10 +34,10 @@ extern "C" LSTATUS WINAPI RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD rese
     if (reserved != 0) return ERROR_INVALID_PARAMETER;
     if (data == nullptr && size != 0) return ERROR_NOACCESS;
     if (LSTATUS status = CheckValueName(valueName); status != ERROR_SUCCESS) return status;
-    return OnKey(key, Access::Write, KEY_SET_VALUE, [&](Connection& db, const KeyObject& object) {
+    return OnKey(key, Access::Write, KEY_SET_VALUE, [&](KeyStore& db, const KeyObject& object) {
         KeyId target = 0;
         if (LSTATUS status = ValueTarget(db, object, target); status != ERROR_SUCCESS) return status;
-        StoreValue(db, target, NameOf(valueName), type, data, size);
+        db.StoreValue(target, NameOf(valueName), type, data, size);
         return static_cast<LSTATUS>(ERROR_SUCCESS);
     });
 }
@@ -46,7 +46,7 @@ extern "C" LSTATUS WINAPI RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD 
                                            LPDWORD size) {
     if (reserved != nullptr || (data != nullptr && size == nullptr)) return ERROR_INVALID_PARAMETER;
     StoredValue found;
-    const LSTATUS status = OnKey(key, Access::Read, KEY_QUERY_VALUE, [&](Connection& db, const KeyObject& object) {
+    const LSTATUS status = OnKey(key, Access::Read, KEY_QUERY_VALUE, [&](KeyStore& db, const KeyObject& object) {
         return FindMergedValue(db, object, NameOf(valueName), found);
     });
     return status != ERROR_SUCCESS ? status : DeliverValue(found, type, data, size);
@@ -54,11 +54,11 @@ extern "C" LSTATUS WINAPI RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD 
 
 extern "C" LSTATUS WINAPI RegDeleteValueW(HKEY key, LPCWSTR valueName) {
     if (LSTATUS injected = InjectedFailure(pal::testing::Fault::RegDeleteValue)) return injected;
-    return OnKey(key, Access::Write, KEY_SET_VALUE, [&](Connection& db, const KeyObject& object) {
+    return OnKey(key, Access::Write, KEY_SET_VALUE, [&](KeyStore& db, const KeyObject& object) {
         std::vector<KeyId> layers;
         if (LSTATUS resolved = ResolveLayers(db, object, layers); resolved != ERROR_SUCCESS) return resolved;
         for (KeyId layer : layers) {
-            if (RemoveValue(db, layer, NameOf(valueName))) return static_cast<LSTATUS>(ERROR_SUCCESS);
+            if (db.RemoveValue(layer, NameOf(valueName))) return static_cast<LSTATUS>(ERROR_SUCCESS);
         }
         return static_cast<LSTATUS>(ERROR_FILE_NOT_FOUND);
     });
@@ -69,7 +69,7 @@ extern "C" LSTATUS WINAPI RegEnumValueW(HKEY key, DWORD index, LPWSTR valueName,
     if (valueName == nullptr || valueNameLength == nullptr || reserved != nullptr || (data != nullptr && dataSize == nullptr))
         return ERROR_INVALID_PARAMETER;
     StoredValue found;
-    const LSTATUS status = OnKey(key, Access::Read, KEY_QUERY_VALUE, [&](Connection& db, const KeyObject& object) {
+    const LSTATUS status = OnKey(key, Access::Read, KEY_QUERY_VALUE, [&](KeyStore& db, const KeyObject& object) {
         std::vector<KeyId> layers;
         if (LSTATUS resolved = ResolveLayers(db, object, layers); resolved != ERROR_SUCCESS) return resolved;
         std::vector<StoredValue> values = MergedValues(db, layers);

@@ -8,10 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/posix/registry/key_store.h"
+
 namespace pal::testing {
 
-// From now on the registry of this process is one in-memory database shared by
-// its threads instead of $PAL_PREFIX/registry.db; false returns to the prefix.
+// From now on the registry of this process is one kept in its memory, shared
+// by its threads, instead of $PAL_PREFIX/registry.db; false returns to the
+// prefix. The memory's registry lasts until the process ends.
 void KeepRegistryInMemory(bool inMemory);
 
 // Removes every key below the hives and every value of the current registry.
@@ -20,19 +23,8 @@ LSTATUS ClearRegistry() noexcept;
 // Every stored key and value row of the current registry, as SaveRegistry
 // takes them.
 struct RegistrySnapshot {
-    struct Key {
-        int64_t id, parent;
-        std::vector<BYTE> name, folded;
-        int64_t written;
-    };
-    struct Value {
-        int64_t key;
-        std::vector<BYTE> name, folded;
-        int64_t type;
-        std::vector<BYTE> data;
-    };
-    std::vector<Key> keys;
-    std::vector<Value> values;
+    std::vector<registry::KeyRow> keys;
+    std::vector<registry::ValueRow> values;
 };
 
 LSTATUS SaveRegistry(RegistrySnapshot& snapshot) noexcept;
@@ -40,6 +32,12 @@ LSTATUS SaveRegistry(RegistrySnapshot& snapshot) noexcept;
 // Puts back exactly the snapshot's keys, with their ids, and values: one
 // transaction, where clearing and writing the keys again takes one a key.
 LSTATUS RestoreRegistry(const RegistrySnapshot& snapshot) noexcept;
+
+// For the registry kept in memory (ERROR_NOT_SUPPORTED otherwise): marks its
+// state now, and returns it to the mark, undoing every call since, as often as
+// needed. Cheaper than a snapshot when the calls since changed little.
+LSTATUS MarkRegistry() noexcept;
+LSTATUS ReturnRegistryToMark() noexcept;
 
 // Every key (id, parent, name) and value (key, name, type, data) of the current
 // registry as text, in a fixed order; two equal texts mean equal registries.
