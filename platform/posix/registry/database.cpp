@@ -7,10 +7,10 @@
 
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <new>
 
 #include "platform/posix/core/prefix.h"
+#include "platform/posix/storage/connection_pool.h"
 #include "platform/posix/storage/sqlite_database.h"
 #include "platform/posix/registry/database_location.h"
 #include "platform/posix/registry/memory_key_store.h"
@@ -56,24 +56,15 @@ LSTATUS CodeOf(int result) noexcept {
     }
 }
 
-// Idle connections by database file. Deliberately never destroyed: worker
-// threads may still call the registry while the process runs its exit handlers.
-// Each thread keeps the connection it used last at hand, so a call on the warm
-// path takes neither the pool's lock nor a look-up; a nested call, or a thread
-// that changes prefixes, goes to the shared pool.
+// The process's registry connections. Each thread keeps the connection it
+// used last at hand, so a call on the warm path takes neither the shared
+// pool's lock nor a look-up; a nested call, or a thread that changes prefixes,
+// goes to the shared pool.
 class Pool {
 public:
     std::unique_ptr<Connection> Take(const std::string& file) {
         if (Slot& slot = ThreadSlot(); slot.connection && slot.file == file) return std::move(slot.connection);
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            std::vector<std::unique_ptr<Connection>>& idle = idle_[file];
-            if (!idle.empty()) {
-                std::unique_ptr<Connection> connection = std::move(idle.back());
-                idle.pop_back();
-                return connection;
-            }
-        }
+        if (std::unique_ptr<Connection> idle = shared_.Take(file)) return idle;
         return std::make_unique<Connection>(file);
     }
 
@@ -83,8 +74,7 @@ public:
             slot.connection = std::move(connection);
             return;
         }
-        std::lock_guard<std::mutex> lock(mutex_);
-        idle_[file].push_back(std::move(connection));
+        shared_.Give(file, std::move(connection));
     }
 
 private:
@@ -97,8 +87,7 @@ private:
         return slot;
     }
 
-    std::mutex mutex_;
-    std::unordered_map<std::string, std::vector<std::unique_ptr<Connection>>> idle_;
+    storage::ConnectionPool<Connection> shared_;
 };
 
 Pool& ThePool() {

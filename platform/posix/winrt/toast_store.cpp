@@ -11,13 +11,13 @@
 #include <cstdio>
 #include <ctime>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <thread>
 
 #include "common/hresult.h"
 #include "platform/posix/core/prefix.h"
 #include "platform/posix/core/utf.h"
+#include "platform/posix/storage/connection_pool.h"
 #include "platform/posix/storage/sqlite_database.h"
 
 namespace pal::toast_store {
@@ -66,16 +66,13 @@ constexpr const char* kSchema =
 constexpr const char* kCarryVersion1Ids =
     "INSERT OR IGNORE INTO cleared(id) SELECT seq FROM sqlite_sequence WHERE name = 'toasts';";
 
-// A thread's connection to the store of one prefix, with its statements.
+// A connection to the store of one prefix, with its statements.
 struct StoreConnection {
     std::string path;
     Database database;
     std::optional<storage::PreparedStatements> statements;  // finalized before the database closes
 
     HRESULT Open(std::string file) {
-        statements.reset();
-        database.reset();
-        path.clear();
         sqlite3* raw = nullptr;
         const int code = storage::OpenPrivateDatabase(file, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, &raw);
         database.reset(raw);
@@ -106,34 +103,10 @@ struct StoreConnection {
     }
 };
 
-// Idle connections, the one given back last on top. Calls that come one after
-// another, on whichever thread, get the same connection: its page cache stays
-// current (pages another connection wrote would be read again) and a busy
-// server keeps as many connections as it runs calls at once, not one a thread.
-// Opening one means recovering the WAL index, which costs more than storing a
-// toast. Deliberately never destroyed: threads may store toasts while the
-// process runs its exit handlers.
-class Pool {
-public:
-    std::unique_ptr<StoreConnection> Take() {
-        std::lock_guard guard(lock_);
-        if (idle_.empty()) return std::make_unique<StoreConnection>();
-        std::unique_ptr<StoreConnection> connection = std::move(idle_.back());
-        idle_.pop_back();
-        return connection;
-    }
-    void Give(std::unique_ptr<StoreConnection> connection) {
-        std::lock_guard guard(lock_);
-        idle_.push_back(std::move(connection));
-    }
-
-private:
-    std::mutex lock_;
-    std::vector<std::unique_ptr<StoreConnection>> idle_;
-};
-
-Pool& ThePool() {
-    static Pool* const pool = new Pool;
+// Opening a connection means recovering the WAL index, which costs more than
+// storing a toast: calls borrow pooled ones.
+storage::ConnectionPool<StoreConnection>& ThePool() {
+    static auto* const pool = new storage::ConnectionPool<StoreConnection>;
     return *pool;
 }
 
@@ -141,7 +114,9 @@ Pool& ThePool() {
 class Lease {
 public:
     ~Lease() {
-        if (connection_) ThePool().Give(std::move(connection_));
+        if (!connection_) return;
+        const std::string path = connection_->path;
+        ThePool().Give(path, std::move(connection_));
     }
 
     HRESULT Open(storage::PreparedStatements*& statements) noexcept {
@@ -149,9 +124,12 @@ public:
             std::string path;
             RETURN_IF_WIN32_ERROR(FindPrefix(path));
             path += "/toasts.db";
-            connection_ = ThePool().Take();
-            if (!connection_->statements || connection_->path != path)
-                RETURN_IF_FAILED(connection_->Open(std::move(path)));
+            connection_ = ThePool().Take(path);
+            if (!connection_) {
+                auto opened = std::make_unique<StoreConnection>();
+                RETURN_IF_FAILED(opened->Open(std::move(path)));
+                connection_ = std::move(opened);
+            }
         } catch (const std::bad_alloc&) {
             return E_OUTOFMEMORY;
         }
