@@ -8,7 +8,10 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <chrono>
+#include <filesystem>
 #include <set>
+#include <thread>
 
 #include "tests/support/temporary_prefix.h"
 
@@ -52,6 +55,24 @@ TEST(ToastStore, ClearEmptiesItButIdsAreNeverReused) {
     EXPECT_TRUE(all.empty());
     ASSERT_EQ(pal::toast_store::Append(u"A", u"<a/>", &after), S_OK);
     EXPECT_GT(after, before);
+}
+
+// A process that opens the store while no other has it open reads its whole
+// log through first. A short run of toasts is written back into the database
+// soon after, with no call waiting for it; a long run one after another keeps
+// the log within ten times that.
+TEST(ToastStore, TheLogIsWrittenBackAndKeptShort) {
+    TemporaryPrefix prefix;
+    const std::string database = prefix.Path() + "/toasts.db";
+    constexpr uintmax_t kPage = 4096;
+    const std::u16string aPageEach(2000, u'x');
+    for (int toast = 0; toast < 150; ++toast) ASSERT_EQ(pal::toast_store::Append(u"A", aPageEach, nullptr), S_OK);
+    for (int waited = 0; waited < 500 && std::filesystem::file_size(database) < 100 * kPage; ++waited)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_GE(std::filesystem::file_size(database), 100 * kPage);
+
+    for (int toast = 0; toast < 3000; ++toast) ASSERT_EQ(pal::toast_store::Append(u"A", aPageEach, nullptr), S_OK);
+    EXPECT_LE(std::filesystem::file_size(database + "-wal"), 1100 * (24 + kPage));
 }
 
 // A store written by the first version kept its highest id in sqlite_sequence.

@@ -18,6 +18,8 @@
 
 namespace pal::storage {
 
+void CloseDatabase::operator()(sqlite3* database) const noexcept { sqlite3_close_v2(database); }
+
 int OpenPrivateDatabase(const std::string& path, int flags, sqlite3** database) noexcept {
     // When the file cannot be made here, SQLite's own open reports why.
     if (const int file = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600); file >= 0) {

@@ -3,6 +3,7 @@
 // and transactions that never stay open after a failed commit.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <unordered_map>
 
@@ -10,6 +11,11 @@ struct sqlite3;
 struct sqlite3_stmt;
 
 namespace pal::storage {
+
+struct CloseDatabase {
+    void operator()(sqlite3* database) const noexcept;
+};
+using Database = std::unique_ptr<sqlite3, CloseDatabase>;
 
 // sqlite3_open_v2 on a database file that is made mode 0600 first, whatever the
 // umask, so that SQLite gives its -wal and -shm files the same mode.

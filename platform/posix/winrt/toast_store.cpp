@@ -18,18 +18,15 @@
 #include "platform/posix/core/prefix.h"
 #include "platform/posix/core/utf.h"
 #include "platform/posix/storage/connection_pool.h"
+#include "platform/posix/storage/log_write_back.h"
 #include "platform/posix/storage/sqlite_database.h"
 
 namespace pal::toast_store {
 namespace {
 
 constexpr int kBusyTimeoutMilliseconds = 30000;
+constexpr int kLogWriteBackPages = 100;
 constexpr DWORD kErrorDiskFull = 112;
-
-struct CloseDatabase {
-    void operator()(sqlite3* database) const noexcept { sqlite3_close_v2(database); }
-};
-using Database = std::unique_ptr<sqlite3, CloseDatabase>;
 
 HRESULT HResultFromSqlite(int code) noexcept {
     switch (code & 0xFF) {
@@ -69,7 +66,7 @@ constexpr const char* kCarryVersion1Ids =
 // A connection to the store of one prefix, with its statements.
 struct StoreConnection {
     std::string path;
-    Database database;
+    storage::Database database;
     std::optional<storage::PreparedStatements> statements;  // finalized before the database closes
 
     HRESULT Open(std::string file) {
@@ -81,11 +78,12 @@ struct StoreConnection {
         statements.emplace(raw);
         // A toast may be lost with the machine's power, never corrupted (the log's checksums).
         // Storing one touches a handful of pages at the end of the table: a larger cache would
-        // only keep toasts a server never reads again. A process that opens the store while no
-        // other has it open reads the whole log through first: the log is kept short.
-        for (const char* setting :
-             {"PRAGMA synchronous=NORMAL", "PRAGMA cache_size=32", "PRAGMA wal_autocheckpoint=100"})
+        // only keep toasts a server never reads again.
+        for (const char* setting : {"PRAGMA synchronous=NORMAL", "PRAGMA cache_size=32"})
             RETURN_IF_FAILED(HResultFromSqlite(statements->Run(setting)));
+        // A process that opens the store while no other has it open reads the whole log
+        // through first: the log is kept short, and no toast waits for it to be written back.
+        storage::WriteLogBackInBackground(raw, kLogWriteBackPages);
         if (const HRESULT hr = HResultFromSqlite(EnsureSchema()); FAILED(hr)) return hr;
         path = std::move(file);
         return S_OK;
