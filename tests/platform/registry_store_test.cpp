@@ -59,6 +59,41 @@ TEST_F(RegistryStore, WhatOneProcessWritesAnotherReads) {
     EXPECT_EQ(value, 2u);
 }
 
+// A value read again is answered from what the process read before only while
+// nothing was committed since, by this process or another.
+TEST_F(RegistryStore, AValueReadAgainShowsEveryChangeMadeSinceByAnyone) {
+    unique_hkey key;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Concurrent", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(),
+                              nullptr),
+              ERROR_SUCCESS);
+    const auto read = [&](const WCHAR* name, DWORD& value) {
+        DWORD size = sizeof(value);
+        return RegQueryValueExW(key.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size);
+    };
+    const DWORD mine = 41;
+    ASSERT_EQ(RegSetValueExW(key.get(), u"v0", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&mine), sizeof(mine)),
+              ERROR_SUCCESS);
+    DWORD value = 0;
+    for (int again = 0; again < 2; ++again) {
+        EXPECT_EQ(read(u"v0", value), ERROR_SUCCESS);
+        EXPECT_EQ(value, mine);
+        EXPECT_EQ(read(u"v1", value), ERROR_FILE_NOT_FOUND);
+    }
+
+    ASSERT_EQ(ExitCodeOf(StartWriter("2", "v")), 0);  // v0 = 0 and v1 = 1, in another process
+    EXPECT_EQ(read(u"v0", value), ERROR_SUCCESS);
+    EXPECT_EQ(value, 0u);
+    EXPECT_EQ(read(u"v1", value), ERROR_SUCCESS);
+    EXPECT_EQ(value, 1u);
+
+    std::thread([] {
+        unique_hkey own;
+        ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Concurrent", 0, KEY_ALL_ACCESS, own.put()), ERROR_SUCCESS);
+        EXPECT_EQ(RegDeleteValueW(own.get(), u"v1"), ERROR_SUCCESS);
+    }).join();
+    EXPECT_EQ(read(u"v1", value), ERROR_FILE_NOT_FOUND);
+}
+
 TEST_F(RegistryStore, TwoProcessesWritingAtOnceLoseNothing) {
     const pid_t first = StartWriter("1000", "a");
     const pid_t second = StartWriter("1000", "b");

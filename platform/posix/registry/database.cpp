@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 
 #include "platform/posix/core/prefix.h"
 #include "platform/posix/storage/connection_pool.h"
@@ -152,6 +153,7 @@ void Connection::Execute(const char* sql) {
 }
 
 sqlite3_stmt* Connection::Prepared(const char* sql) {
+    if (cacheUse_ == CacheUse::Answer) throw CacheMiss{};
     sqlite3_stmt* statement = nullptr;
     if (const int result = statements_.Prepared(sql, &statement); result != SQLITE_OK) Fail(result);
     return statement;
@@ -207,6 +209,40 @@ std::vector<BYTE> Query::Bytes(int column) const {
 
 int64_t Query::Changes() const { return sqlite3_changes64(connection_.Handle()); }
 
+namespace {
+
+// The call's answer from the connection's cache alone, when the registry has
+// had no commit since the cache was filled; otherwise nothing, and the call's
+// transaction will fill the cache.
+std::optional<LSTATUS> AnswerFromCache(Connection& connection, const std::function<LSTATUS(KeyStore&)>& body) {
+    const std::optional<LogStamp> stamp = ReadLogStamp(connection.Handle());
+    ReadCache& cache = connection.Cache();
+    if (!stamp) {
+        cache.Forget();
+        return std::nullopt;
+    }
+    // Read before the transaction begins: what it reads is at least this new, so
+    // a later commit, and only that, makes the stamp differ.
+    if (cache.Current(*stamp)) {
+        connection.UseCache(Connection::CacheUse::Answer);
+        try {
+            SqlKeyStore rows(connection);
+            const LSTATUS status = body(rows);
+            connection.UseCache(Connection::CacheUse::None);
+            return status;
+        } catch (const CacheMiss&) {
+        } catch (...) {
+            connection.UseCache(Connection::CacheUse::None);
+            throw;
+        }
+    }
+    cache.Align(*stamp);
+    connection.UseCache(Connection::CacheUse::Record);
+    return std::nullopt;
+}
+
+}  // namespace
+
 LSTATUS InTransaction(Access access, const std::function<LSTATUS(KeyStore&)>& body) noexcept {
     try {
         if (MemoryKeyStore* memory = KeptInMemory()) return memory->InTransaction(body);
@@ -214,6 +250,16 @@ LSTATUS InTransaction(Access access, const std::function<LSTATUS(KeyStore&)>& bo
         if (const LSTATUS found = RegistryDatabaseName(file); found != ERROR_SUCCESS) return found;
         Lease lease(file);
         Connection& connection = *lease;
+        if (access == Access::CachedRead) {
+            if (const std::optional<LSTATUS> answered = AnswerFromCache(connection, body)) {
+                lease.MarkClean();
+                return *answered;
+            }
+        }
+        struct StopRecording {
+            Connection& connection;
+            ~StopRecording() { connection.UseCache(Connection::CacheUse::None); }
+        } stopRecording{connection};
         connection.Execute(access == Access::Write ? "BEGIN IMMEDIATE" : "BEGIN");
         const int64_t changesBefore = sqlite3_total_changes64(connection.Handle());
         LSTATUS status = ERROR_SUCCESS;

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/posix/registry/read_cache.h"
 #include "platform/posix/storage/sqlite_database.h"
 
 struct sqlite3;
@@ -22,6 +23,10 @@ namespace pal::registry {
 struct StoreError {
     LSTATUS code;
 };
+
+// A lookup the read cache cannot answer, in a call that was to be answered
+// from it alone: the call is run again in a transaction.
+struct CacheMiss {};
 
 class Connection;
 
@@ -73,13 +78,24 @@ public:
     int64_t& Remembered(size_t slot) { return remembered_.at(slot); }
     void ForgetRemembered() noexcept { remembered_.fill(0); }
 
+    // While a call is answered from the cache alone, lookups read it and any
+    // statement throws CacheMiss; while one is recorded, its lookups fill it.
+    enum class CacheUse { None, Answer, Record };
+    ReadCache& Cache() noexcept { return cache_; }
+    CacheUse CacheUseNow() const noexcept { return cacheUse_; }
+    void UseCache(CacheUse use) noexcept { cacheUse_ = use; }
+
 private:
     sqlite3* database_ = nullptr;
     storage::PreparedStatements statements_;
     std::array<int64_t, 2> remembered_{};
+    ReadCache cache_;
+    CacheUse cacheUse_ = CacheUse::None;
 };
 
-enum class Access { Read, Write };
+// CachedRead: a read that only looks up values and keys, which may be
+// answered from what the connection read before while nothing was committed since.
+enum class Access { Read, CachedRead, Write };
 
 class KeyStore;
 

@@ -8,8 +8,13 @@ void SqlKeyStore::Touch(KeyId key) {
 }
 
 bool SqlKeyStore::KeyExists(KeyId key) {
+    if (db_.CacheUseNow() == Connection::CacheUse::Answer) {
+        if (const bool* known = db_.Cache().KeyExists(key)) return *known;
+    }
     Query query(db_, "SELECT 1 FROM keys WHERE id = ?1");
-    return query.Bind(1, key).Step();
+    const bool exists = query.Bind(1, key).Step();
+    if (db_.CacheUseNow() == Connection::CacheUse::Record) db_.Cache().PutKeyExists(key, exists);
+    return exists;
 }
 
 std::optional<KeyId> SqlKeyStore::FindSubkey(KeyId parent, std::u16string_view name) {
@@ -43,9 +48,16 @@ void SqlKeyStore::DeleteKeyRow(KeyId key) {
 }
 
 std::optional<StoredValue> SqlKeyStore::FindValue(KeyId key, std::u16string_view name) {
+    std::string folded = FoldedName(name);
+    if (db_.CacheUseNow() == Connection::CacheUse::Answer) {
+        if (const std::optional<StoredValue>* known = db_.Cache().FindValue(key, folded)) return *known;
+    }
     Query query(db_, "SELECT name, type, data FROM key_values WHERE key = ?1 AND folded = ?2");
-    if (!query.Bind(1, key).Bind(2, FoldedName(name)).Step()) return std::nullopt;
-    return StoredValue{query.Text16(0), static_cast<DWORD>(query.Integer(1)), query.Bytes(2)};
+    std::optional<StoredValue> found;
+    if (query.Bind(1, key).Bind(2, folded).Step())
+        found = StoredValue{query.Text16(0), static_cast<DWORD>(query.Integer(1)), query.Bytes(2)};
+    if (db_.CacheUseNow() == Connection::CacheUse::Record) db_.Cache().PutValue(key, std::move(folded), found);
+    return found;
 }
 
 std::vector<StoredValue> SqlKeyStore::Values(KeyId key) {

@@ -46,7 +46,7 @@ extern "C" LSTATUS WINAPI RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD 
                                            LPDWORD size) {
     if (reserved != nullptr || (data != nullptr && size == nullptr)) return ERROR_INVALID_PARAMETER;
     StoredValue found;
-    const LSTATUS status = OnKey(key, Access::Read, KEY_QUERY_VALUE, [&](KeyStore& db, const KeyObject& object) {
+    const LSTATUS status = OnKey(key, Access::CachedRead, KEY_QUERY_VALUE, [&](KeyStore& db, const KeyObject& object) {
         return FindMergedValue(db, object, NameOf(valueName), found);
     });
     return status != ERROR_SUCCESS ? status : DeliverValue(found, type, data, size);
