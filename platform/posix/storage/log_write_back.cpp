@@ -63,7 +63,8 @@ private:
             connection_.reset();
             connectionFile_.clear();
             sqlite3* opened = nullptr;
-            const int result = OpenPrivateDatabase(file, SQLITE_OPEN_READWRITE, &opened);
+            // Never made here: a database that is gone (its prefix removed) is left gone.
+            const int result = sqlite3_open_v2(file.c_str(), &opened, SQLITE_OPEN_READWRITE, nullptr);
             Database owned(opened);
             if (result != SQLITE_OK) return;
             sqlite3_busy_timeout(opened, kBusyTimeoutMilliseconds);
