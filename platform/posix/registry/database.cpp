@@ -215,14 +215,14 @@ namespace {
 // had no commit since the cache was filled; otherwise nothing, and the call's
 // transaction will fill the cache.
 std::optional<LSTATUS> AnswerFromCache(Connection& connection, const std::function<LSTATUS(KeyStore&)>& body) {
+    // Read before the transaction begins: what the transaction reads is at least
+    // this new, so a commit after the stamp, and only that, makes the next differ.
     const std::optional<LogStamp> stamp = ReadLogStamp(connection.Handle());
     ReadCache& cache = connection.Cache();
     if (!stamp) {
         cache.Forget();
         return std::nullopt;
     }
-    // Read before the transaction begins: what it reads is at least this new, so
-    // a later commit, and only that, makes the stamp differ.
     if (cache.Current(*stamp)) {
         connection.UseCache(Connection::CacheUse::Answer);
         try {
