@@ -3,8 +3,9 @@
 // of the interpreter, against the registry kept in this process's memory.
 // Every input starts from the same registry. Invariant: when the register pass
 // succeeds on a script that neither keeps (NoRemove) nor deletes (ForceRemove,
-// Delete), the unregister pass succeeds and leaves the registry as it was, but
-// for default values set on the keys that were there before.
+// Delete) nor reaches the classes two ways, the unregister pass succeeds and
+// leaves the registry as it was, but for default values set on the keys that
+// were there before.
 #include <windows.h>
 
 #include <cstdint>
@@ -50,9 +51,19 @@ bool ContainsWordIgnoringCase(std::u16string_view text, std::u16string_view word
     return false;
 }
 
+// The classes view merges HKCU\Software\Classes over HKLM\Software\Classes. A
+// script that reaches a key both through the view and through a hive's
+// Software\Classes (say "HKCR { A }" beside "HKCU { Software { Classes { A } } }")
+// can have its unregister pass delete, through the view, the user's copy where
+// the register pass made the machine's, as on Windows.
+bool ReachesClassesTwoWays(std::u16string_view script) {
+    return ContainsWordIgnoringCase(script, u"classes") &&
+           (ContainsWordIgnoringCase(script, u"hkcr") || ContainsWordIgnoringCase(script, u"hkey_classes_root"));
+}
+
 bool UndoableByUnregistering(std::u16string_view script) {
     return !ContainsWordIgnoringCase(script, u"noremove") && !ContainsWordIgnoringCase(script, u"forceremove") &&
-           !ContainsWordIgnoringCase(script, u"delete");
+           !ContainsWordIgnoringCase(script, u"delete") && !ReachesClassesTwoWays(script);
 }
 
 // The contents without default values: an entry "Key = s text" on a key that
