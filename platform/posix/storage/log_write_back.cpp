@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "platform/posix/storage/sqlite_database.h"
+#include "platform/posix/testing/call_log.h"
 
 namespace pal::storage {
 namespace {
@@ -91,13 +92,21 @@ LogWriter& TheLogWriter() {
     static auto* const writer = new LogWriter;
     return *writer;
 }
+}  // namespace
 
-int AfterCommit(void* limit, sqlite3* connection, const char* database, int pages) noexcept {
-    const int background = static_cast<int>(reinterpret_cast<intptr_t>(limit));
-    if (pages < background) return SQLITE_OK;
-    const char* file = sqlite3_db_filename(connection, database);
-    if (pages < background * kCommitWritesBackAt && file != nullptr && *file != '\0' && TheLogWriter().Request(file))
-        return SQLITE_OK;
+int LogWriteBack::AfterCommit(void* self, sqlite3* connection, const char* database, int pages) noexcept {
+    LogWriteBack& writeBack = *static_cast<LogWriteBack*>(self);
+    if (pages < writeBack.requestedAt_) writeBack.requestedAt_ = 0;
+    if (pages < writeBack.pages_) return SQLITE_OK;
+    if (pages < writeBack.pages_ * kCommitWritesBackAt) {
+        if (writeBack.requestedAt_ != 0 && pages < writeBack.requestedAt_ + writeBack.pages_) return SQLITE_OK;
+        const char* file = sqlite3_db_filename(connection, database);
+        if (testing::RecordingCalls()) testing::RecordCall("log write-back asked");
+        if (file != nullptr && *file != '\0' && TheLogWriter().Request(file)) {
+            writeBack.requestedAt_ = pages;
+            return SQLITE_OK;
+        }
+    }
     try {
         std::lock_guard<std::mutex> pass(TheLogWriter().Passes());
         sqlite3_wal_checkpoint_v2(connection, database, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
@@ -107,10 +116,6 @@ int AfterCommit(void* limit, sqlite3* connection, const char* database, int page
     return SQLITE_OK;
 }
 
-}  // namespace
-
-void WriteLogBackInBackground(sqlite3* connection, int pages) noexcept {
-    sqlite3_wal_hook(connection, AfterCommit, reinterpret_cast<void*>(static_cast<intptr_t>(pages)));
-}
+void LogWriteBack::Attach(sqlite3* connection) noexcept { sqlite3_wal_hook(connection, AfterCommit, this); }
 
 }  // namespace pal::storage

@@ -27,7 +27,15 @@ int OpenPrivateDatabase(const std::string& path, int flags, sqlite3** database) 
         if (fstat(file, &info) == 0 && (info.st_mode & 0777) != 0600) fchmod(file, 0600);
         close(file);
     }
-    return sqlite3_open_v2(path.c_str(), database, flags, nullptr);
+    // A connection is used by one thread at a time (calls lease them), so it needs no
+    // mutex of its own; and SQLite's memory statistics would take a global one on every
+    // allocation of every connection.
+    static const int configured = [] {
+        sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+        return sqlite3_initialize();
+    }();
+    if (configured != SQLITE_OK) return configured;
+    return sqlite3_open_v2(path.c_str(), database, flags | SQLITE_OPEN_NOMUTEX, nullptr);
 }
 
 int PreparedStatements::Prepared(const char* sql, sqlite3_stmt** statement) noexcept {

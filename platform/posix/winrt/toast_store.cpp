@@ -66,6 +66,7 @@ constexpr const char* kCarryVersion1Ids =
 // A connection to the store of one prefix, with its statements.
 struct StoreConnection {
     std::string path;
+    storage::LogWriteBack logWriteBack{kLogWriteBackPages};  // outlives the database's connection
     storage::Database database;
     std::optional<storage::PreparedStatements> statements;  // finalized before the database closes
 
@@ -83,7 +84,7 @@ struct StoreConnection {
             RETURN_IF_FAILED(HResultFromSqlite(statements->Run(setting)));
         // A process that opens the store while no other has it open reads the whole log
         // through first: the log is kept short, and no toast waits for it to be written back.
-        storage::WriteLogBackInBackground(raw, kLogWriteBackPages);
+        logWriteBack.Attach(raw);
         if (const HRESULT hr = HResultFromSqlite(EnsureSchema()); FAILED(hr)) return hr;
         path = std::move(file);
         return S_OK;
