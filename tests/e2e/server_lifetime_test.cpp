@@ -5,6 +5,7 @@
 #include <notification_platform.h>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <chrono>
 #include <cstdio>
@@ -59,6 +60,26 @@ TEST_F(ServerRoad, PalActivateStartsTheServerAndTheExactToastIsStored) {
     EXPECT_EQ(Pal({"com", "activate", "{6B1C2E47-93D0-4F5A-8E21-7C4D0A9B3F12}", "--args", "Other.display"}).status, 0);
     EXPECT_EQ(Toasts().size(), 1u);
     EXPECT_TRUE(e2e::ServersEndWithin(1s)) << "the server outlived its last client";
+}
+
+// A server that shows one toast and ends stays far below the log's write-back
+// limit; it starts the log over as it ends, or every later start would read
+// the toasts of all the servers before it.
+TEST_F(ServerRoad, ServersThatEachShowAToastAndEndLeaveTheStoresLogStartedOver) {
+    constexpr int kServers = 6;
+    for (int server = 0; server < kServers; ++server) {
+        ASSERT_EQ(Display("C:\\Case" + std::to_string(server), "true").status, 0);
+        ASSERT_TRUE(e2e::ServersEndWithin(2s));
+    }
+    sqlite3* store = nullptr;
+    ASSERT_EQ(sqlite3_open_v2((Prefix() / "toasts.db").c_str(), &store, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    // The first read reads the log through, as the next server would.
+    ASSERT_EQ(sqlite3_exec(store, "SELECT 1 FROM sqlite_master LIMIT 1", nullptr, nullptr, nullptr), SQLITE_OK);
+    int logged = -1, written = -1;
+    EXPECT_EQ(sqlite3_wal_checkpoint_v2(store, nullptr, SQLITE_CHECKPOINT_PASSIVE, &logged, &written), SQLITE_OK);
+    sqlite3_close(store);
+    EXPECT_TRUE(logged >= 0 && logged <= 2) << logged << " pages in the log";
+    EXPECT_EQ(Toasts().size(), static_cast<size_t>(kServers));
 }
 
 TEST_F(ServerRoad, TheServerLivesWhileAnActivatorIsHeldAndEndsWithinASecondOfTheLast) {

@@ -32,6 +32,15 @@ public:
         idle_[file].push_back(std::move(connection));
     }
 
+    // Runs use on one idle connection of each file, which no call can take meanwhile.
+    template <class Use>
+    void ForOneIdlePerFile(Use&& use) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (auto& [file, connections] : idle_) {
+            if (!connections.empty()) use(*connections.back());
+        }
+    }
+
 private:
     std::mutex mutex_;
     std::unordered_map<std::string, std::vector<std::unique_ptr<Connection>>> idle_;

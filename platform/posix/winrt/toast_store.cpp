@@ -6,9 +6,11 @@
 #include "platform/posix/winrt/toast_store.h"
 
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <memory>
 #include <optional>
@@ -90,6 +92,37 @@ struct StoreConnection {
         return S_OK;
     }
 
+    // Writes the log back and, once all of it is in the database, starts it over
+    // with a write that changes nothing (the schema version written again), so the
+    // next process to open the store reads a log of one page. Never waits for
+    // another process: a busy store is left as it is.
+    void StartLogOver() noexcept {
+        sqlite3* raw = database.get();
+        int logged = 0, written = 0;
+        if (sqlite3_wal_checkpoint_v2(raw, nullptr, SQLITE_CHECKPOINT_PASSIVE, &logged, &written) != SQLITE_OK ||
+            logged <= 1 || written != logged)
+            return;
+        sqlite3_busy_timeout(raw, 0);
+        if (statements->Run("BEGIN IMMEDIATE") == SQLITE_OK) {
+            sqlite3_stmt* version = nullptr;
+            if (statements->Prepared("PRAGMA user_version", &version) == SQLITE_OK &&
+                sqlite3_step(version) == SQLITE_ROW) {
+                char rewrite[48];
+                std::snprintf(rewrite, sizeof rewrite, "PRAGMA user_version=%d", sqlite3_column_int(version, 0));
+                sqlite3_reset(version);
+                if (sqlite3_exec(raw, rewrite, nullptr, nullptr, nullptr) == SQLITE_OK) {
+                    storage::CommitOrRollBack(*statements);
+                } else {
+                    statements->Run("ROLLBACK");
+                }
+            } else {
+                sqlite3_reset(version);
+                statements->Run("ROLLBACK");
+            }
+        }
+        sqlite3_busy_timeout(raw, kBusyTimeoutMilliseconds);
+    }
+
     int EnsureSchema() {
         sqlite3_stmt* sequence = nullptr;
         int result = statements->Prepared("SELECT 1 FROM sqlite_master WHERE name = 'sqlite_sequence'", &sequence);
@@ -107,6 +140,24 @@ struct StoreConnection {
 storage::ConnectionPool<StoreConnection>& ThePool() {
     static auto* const pool = new storage::ConnectionPool<StoreConnection>;
     return *pool;
+}
+
+// A process that shows a toast or two and ends never reaches the write-back
+// limit: without this, each such process would leave the log longer, and each
+// start would read all of it, until a commit wrote it back at ten times the limit.
+pid_t exitHandlerOwner = 0;
+
+void StartLogsOverAtExit() {
+    if (getpid() != exitHandlerOwner) return;  // a forked child: the connections are its parent's
+    ThePool().ForOneIdlePerFile([](StoreConnection& connection) { connection.StartLogOver(); });
+}
+
+void StartLogsOverWhenTheProcessEnds() noexcept {
+    static const bool registered = [] {
+        exitHandlerOwner = getpid();
+        return std::atexit(StartLogsOverAtExit) == 0;
+    }();
+    (void)registered;
 }
 
 // A connection to the store of the current prefix, borrowed for one call.
@@ -128,6 +179,7 @@ public:
                 auto opened = std::make_unique<StoreConnection>();
                 RETURN_IF_FAILED(opened->Open(std::move(path)));
                 connection_ = std::move(opened);
+                StartLogsOverWhenTheProcessEnds();
             }
         } catch (const std::bad_alloc&) {
             return E_OUTOFMEMORY;
