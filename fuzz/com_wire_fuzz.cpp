@@ -4,7 +4,8 @@
 //   1: a byte stream, written to a socket in pieces cut at points the data
 //      names, read back as messages and handed to the stub;
 //   2: the replies a server sends, read by a client's proxies while they get a
-//      class object, create an instance, lock the server and call Activate.
+//      class object, create an instance, lock the server and call Activate, then
+//      have an instance made in one request.
 // Invariants: a request is answered with a reply of its kind's size or refused;
 // once the connection ends, every object the stub held is released and every
 // server lock it took is given back; proxies leak nothing (LeakSanitizer).
@@ -92,7 +93,8 @@ size_t ReplySize(uint16_t kind) {
     switch (static_cast<pal::com::Request>(kind)) {
     case pal::com::Request::GetClassObject:
     case pal::com::Request::QueryInterface:
-    case pal::com::Request::CreateInstance: return 12;
+    case pal::com::Request::CreateInstance:
+    case pal::com::Request::CreateClassInstance: return 12;
     default: return 4;
     }
 }
@@ -235,6 +237,10 @@ void FeedReplies(const uint8_t* data, size_t size) {
             }
             if (SUCCEEDED(remoteFactory->LockServer(TRUE))) remoteFactory->LockServer(FALSE);
         }
+        com_ptr<INotificationActivationCallback> made;
+        if (SUCCEEDED(pal::com::CreateRemoteInstance(channel, kFuzzClass, __uuidof(INotificationActivationCallback),
+                                                     made.put_void(), std::nullopt)))
+            made->Activate(u"Corvane.Tessaline", u"RivaVavirezar.display", nullptr, 0);
     }  // the channel closes its end with the last proxy
     close(ends[1]);
 }

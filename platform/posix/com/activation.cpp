@@ -9,6 +9,7 @@
 #include "platform/posix/com/apartment.h"
 #include "platform/posix/com/class_table.h"
 #include "platform/posix/com/server_start.h"
+#include "platform/posix/com/stub.h"
 
 namespace {
 
@@ -21,6 +22,25 @@ HRESULT GetClassObject(REFCLSID clsid, DWORD clsContext, REFIID iid, void** obje
     if ((clsContext & CLSCTX_LOCAL_SERVER) == 0) return REGDB_E_CLASSNOTREG;  // no in-process servers here
     try {
         return pal::com::GetLocalServerClassObject(clsid, iid, object);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+// A new instance, made by a class object registered in this process or by the
+// local server's in one round trip. Aggregation and interfaces without proxies
+// take the class object's way, whose proxy refuses them as Windows does.
+HRESULT CreateInstance(REFCLSID clsid, IUnknown* outer, DWORD clsContext, REFIID iid, void** object) {
+    com_ptr<IUnknown> registered;
+    const bool here =
+        (clsContext & kClassContexts) != 0 && SUCCEEDED(pal::com::FindRegisteredClassObject(clsid, registered));
+    if (here || outer != nullptr || (clsContext & CLSCTX_LOCAL_SERVER) == 0 || !pal::com::IsRemotable(iid)) {
+        com_ptr<IClassFactory> factory;
+        RETURN_IF_FAILED(GetClassObject(clsid, clsContext, __uuidof(IClassFactory), factory.put_void()));
+        return factory->CreateInstance(outer, iid, object);
+    }
+    try {
+        return pal::com::CreateLocalServerInstance(clsid, iid, object);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
@@ -48,9 +68,7 @@ extern "C" HRESULT WINAPI CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWOR
     // until the start time-out.
     const auto deadline = pal::com::StartDeadline();
     for (;;) {
-        com_ptr<IClassFactory> factory;
-        RETURN_IF_FAILED(GetClassObject(clsid, clsContext, __uuidof(IClassFactory), factory.put_void()));
-        const HRESULT hr = factory->CreateInstance(outer, iid, object);
+        const HRESULT hr = CreateInstance(clsid, outer, clsContext, iid, object);
         if ((hr != CO_E_SERVER_STOPPING && hr != RPC_E_DISCONNECTED) || pal::com::Clock::now() >= deadline) return hr;
     }
 }

@@ -26,6 +26,15 @@ HRESULT CallForProxy(const std::shared_ptr<Channel>& channel, Request kind, Wire
     return SUCCEEDED(hr) ? MakeProxy(channel, id, iid, object) : hr;
 }
 
+// A request about a class whose reply hands out an object as iid.
+HRESULT CallForObjectOfClass(const std::shared_ptr<Channel>& channel, Request kind, REFCLSID clsid, REFIID iid,
+                             void** object, const Deadline& deadline) {
+    if (!IsRemotable(iid)) return E_NOINTERFACE;
+    WireWriter request;
+    request.PutGuid(clsid);
+    return CallForProxy(channel, kind, request, iid, object, deadline);
+}
+
 template <class Interface> class Proxy : public Interface {
 public:
     using Exposed = Interface;
@@ -147,10 +156,12 @@ HRESULT MakeProxy(const std::shared_ptr<Channel>& channel, uint64_t id, REFIID i
 
 HRESULT GetRemoteClassObject(const std::shared_ptr<Channel>& channel, REFCLSID clsid, REFIID iid, void** object,
                              const Deadline& deadline) {
-    if (!IsRemotable(iid)) return E_NOINTERFACE;
-    WireWriter request;
-    request.PutGuid(clsid);
-    return CallForProxy(channel, Request::GetClassObject, request, iid, object, deadline);
+    return CallForObjectOfClass(channel, Request::GetClassObject, clsid, iid, object, deadline);
+}
+
+HRESULT CreateRemoteInstance(const std::shared_ptr<Channel>& channel, REFCLSID clsid, REFIID iid, void** object,
+                             const Deadline& deadline) {
+    return CallForObjectOfClass(channel, Request::CreateClassInstance, clsid, iid, object, deadline);
 }
 
 }  // namespace pal::com

@@ -17,4 +17,9 @@ namespace pal::com {
 HRESULT GetRemoteClassObject(const std::shared_ptr<Channel>& channel, REFCLSID clsid, REFIID iid, void** object,
                              const Deadline& deadline);
 
+// Asks the server behind the channel to make an instance of a class (its
+// class object's CreateInstance, unaggregated) and wraps it.
+HRESULT CreateRemoteInstance(const std::shared_ptr<Channel>& channel, REFCLSID clsid, REFIID iid, void** object,
+                             const Deadline& deadline);
+
 }  // namespace pal::com

@@ -31,16 +31,27 @@ namespace {
 std::atomic<DWORD> serverStartTimeout{30000};
 constexpr DWORD kReapMilliseconds = 1000;
 
+// What a client wants of the server of a class: its class object, or an
+// instance its class object makes there (CoCreateInstance's one round trip).
+struct Wanted {
+    REFCLSID clsid;
+    bool instance;
+    REFIID iid;
+    void** object;
+};
+
 // CO_E_SERVER_STOPPING when no server serves the class now (none listens, or
 // the one listening is on its way out); any other result is final.
-HRESULT TryRunningServer(REFCLSID clsid, REFIID iid, void** object, const Clock::time_point& deadline) {
+HRESULT TryRunningServer(const Wanted& wanted, const Clock::time_point& deadline) {
     std::string path;
-    const HRESULT where = EndpointFile(clsid, kSocketSuffix, path, false);
+    const HRESULT where = EndpointFile(wanted.clsid, kSocketSuffix, path, false);
     if (where == HResultFromWin32(ERROR_PATH_NOT_FOUND)) return CO_E_SERVER_STOPPING;  // no server of the prefix runs
     RETURN_IF_FAILED(where);
     std::shared_ptr<Channel> channel;
     if (const HRESULT connected = Channel::Connect(path, deadline, channel); connected != S_OK) return connected;
-    const HRESULT hr = GetRemoteClassObject(channel, clsid, iid, object, deadline);
+    const HRESULT hr = wanted.instance
+                           ? CreateRemoteInstance(channel, wanted.clsid, wanted.iid, wanted.object, deadline)
+                           : GetRemoteClassObject(channel, wanted.clsid, wanted.iid, wanted.object, deadline);
     return hr == RPC_E_DISCONNECTED ? CO_E_SERVER_STOPPING : hr;
 }
 
@@ -66,8 +77,7 @@ HRESULT StartServer(const std::u16string& commandLine, StarterReadiness& readine
     return S_OK;
 }
 
-HRESULT StartAndConnect(const std::u16string& commandLine, REFCLSID clsid, REFIID iid, void** object,
-                        const Clock::time_point& deadline) {
+HRESULT StartAndConnect(const std::u16string& commandLine, const Wanted& wanted, const Clock::time_point& deadline) {
     StarterReadiness readiness;
     unique_handle process;
     pid_t group = 0;
@@ -78,13 +88,13 @@ HRESULT StartAndConnect(const std::u16string& commandLine, REFCLSID clsid, REFII
         if (event == StarterReadiness::Event::TimedOut) break;
         if (event == StarterReadiness::Event::Serving) {
             served = true;
-            const HRESULT hr = TryRunningServer(clsid, iid, object, deadline);
+            const HRESULT hr = TryRunningServer(wanted, deadline);
             if (hr == RPC_E_TIMEOUT) break;  // it took the connection but never answered
             if (hr != CO_E_SERVER_STOPPING) return hr;
             continue;  // it serves other classes first, or is already stopping
         }
         // It ended. It may have served and ended between the two looks; a last try tells.
-        const HRESULT last = TryRunningServer(clsid, iid, object, deadline);
+        const HRESULT last = TryRunningServer(wanted, deadline);
         if (last != CO_E_SERVER_STOPPING) return last;
         // A clean exit after serving: other clients reached it first and their release ended it.
         DWORD code = 1;
@@ -178,9 +188,12 @@ Clock::time_point StartDeadline() noexcept {
     return Clock::now() + std::chrono::milliseconds(serverStartTimeout.load(std::memory_order_relaxed));
 }
 
-HRESULT GetLocalServerClassObject(REFCLSID clsid, REFIID iid, void** object) {
+namespace {
+
+HRESULT ReachLocalServer(const Wanted& wanted) {
+    REFCLSID clsid = wanted.clsid;
     const auto deadline = StartDeadline();
-    HRESULT hr = TryRunningServer(clsid, iid, object, deadline);
+    HRESULT hr = TryRunningServer(wanted, deadline);
     if (hr != CO_E_SERVER_STOPPING) return hr;
     std::u16string commandLine;
     RETURN_IF_FAILED(RegisteredCommandLine(clsid, commandLine));
@@ -189,11 +202,11 @@ HRESULT GetLocalServerClassObject(REFCLSID clsid, REFIID iid, void** object) {
         hr = lock.Take(clsid, deadline);
         if (SUCCEEDED(hr)) {
             // Whoever held the lock before us may have started the server already.
-            hr = TryRunningServer(clsid, iid, object, deadline);
+            hr = TryRunningServer(wanted, deadline);
             // While clients come and go, started servers may keep ending under this one: start
             // another until the deadline.
             while (hr == CO_E_SERVER_STOPPING && Clock::now() < deadline)
-                hr = StartAndConnect(commandLine, clsid, iid, object, deadline);
+                hr = StartAndConnect(commandLine, wanted, deadline);
             if (hr == CO_E_SERVER_STOPPING) hr = CO_E_SERVER_EXEC_FAILURE;
             if (StartFailure(hr)) lock.NoteFailure(hr);
         }
@@ -201,6 +214,16 @@ HRESULT GetLocalServerClassObject(REFCLSID clsid, REFIID iid, void** object) {
     // A failed start leaves nothing behind: no server will tidy the endpoint directory for it.
     if (FAILED(hr)) TidyEndpointDirectory();
     return hr;
+}
+
+}  // namespace
+
+HRESULT GetLocalServerClassObject(REFCLSID clsid, REFIID iid, void** object) {
+    return ReachLocalServer(Wanted{clsid, false, iid, object});
+}
+
+HRESULT CreateLocalServerInstance(REFCLSID clsid, REFIID iid, void** object) {
+    return ReachLocalServer(Wanted{clsid, true, iid, object});
 }
 
 }  // namespace pal::com

@@ -14,6 +14,21 @@ namespace {
 
 const WCHAR* TextPointer(const std::optional<std::u16string>& text) { return text ? text->c_str() : nullptr; }
 
+// An object of the factory's class, made for a client as iid.
+HRESULT MakeInstance(IClassFactory* factory, REFIID iid, void** object) {
+    HRESULT hr = IsRemotable(iid) ? factory->CreateInstance(nullptr, iid, object) : E_NOINTERFACE;
+    // The count may have returned to zero while the object was being made, and
+    // then the process ends whatever the object holds. Stopping never reverts,
+    // so a server not stopping now is kept alive by this object; otherwise the
+    // client is told to start another server, as a suspended class would.
+    if (SUCCEEDED(hr) && ServerStopping()) {
+        static_cast<IUnknown*>(*object)->Release();
+        *object = nullptr;
+        hr = CO_E_SERVER_STOPPING;
+    }
+    return hr;
+}
+
 }  // namespace
 
 bool IsRemotable(REFIID iid) noexcept {
@@ -43,14 +58,23 @@ void ConnectionStub::ReplyWithObject(WireWriter& reply, HRESULT hr, void* object
     reply.PutU64(SUCCEEDED(hr) ? id : 0);
 }
 
-bool ConnectionStub::GetClassObject(WireReader& in, WireWriter& reply) {
+// The class object as iid, or (instance) a new instance as iid that it makes
+// here: CoCreateInstance in one round trip, as Windows' activation has the
+// server's class object make it.
+bool ConnectionStub::ServeClass(WireReader& in, WireWriter& reply, bool instance) {
     CLSID clsid;
     IID iid;
     if (!in.GetGuid(clsid) || !in.GetGuid(iid) || !in.AtEnd()) return false;
     com_ptr<IUnknown> classObject;
     HRESULT hr = IsRemotable(iid) ? FindServedClassObject(clsid, classObject) : E_NOINTERFACE;
     void* object = nullptr;
-    if (SUCCEEDED(hr)) hr = classObject->QueryInterface(iid, &object);
+    if (SUCCEEDED(hr) && instance) {
+        com_ptr<IClassFactory> factory;
+        hr = classObject.query(factory);
+        if (SUCCEEDED(hr)) hr = MakeInstance(factory.get(), iid, &object);
+    } else if (SUCCEEDED(hr)) {
+        hr = classObject->QueryInterface(iid, &object);
+    }
     ReplyWithObject(reply, hr, object, iid);
     return true;
 }
@@ -92,16 +116,7 @@ bool ConnectionStub::CreateInstance(WireReader& in, WireWriter& reply) {
     auto* factory = static_cast<IClassFactory*>(Find(id, __uuidof(IClassFactory)));
     if (factory == nullptr) return false;
     void* object = nullptr;
-    HRESULT hr = IsRemotable(iid) ? factory->CreateInstance(nullptr, iid, &object) : E_NOINTERFACE;
-    // The count may have returned to zero while the object was being made, and
-    // then the process ends whatever the object holds. Stopping never reverts,
-    // so a server not stopping now is kept alive by this object; otherwise the
-    // client is told to start another server, as a suspended class would.
-    if (SUCCEEDED(hr) && ServerStopping()) {
-        static_cast<IUnknown*>(object)->Release();
-        object = nullptr;
-        hr = CO_E_SERVER_STOPPING;
-    }
+    const HRESULT hr = MakeInstance(factory, iid, &object);
     ReplyWithObject(reply, hr, object, iid);
     return true;
 }
@@ -167,12 +182,13 @@ bool ConnectionStub::Activate(WireReader& in, WireWriter& reply) {
 bool ConnectionStub::Handle(uint16_t kind, const std::vector<uint8_t>& request, WireWriter& reply) {
     WireReader in(request);
     switch (static_cast<Request>(kind)) {
-    case Request::GetClassObject: return GetClassObject(in, reply);
+    case Request::GetClassObject: return ServeClass(in, reply, false);
     case Request::QueryInterface: return QueryInterface(in, reply);
     case Request::Release: return Release(in, reply);
     case Request::CreateInstance: return CreateInstance(in, reply);
     case Request::LockServer: return LockServer(in, reply);
     case Request::Activate: return Activate(in, reply);
+    case Request::CreateClassInstance: return ServeClass(in, reply, true);
     }
     return false;
 }

@@ -34,7 +34,7 @@ private:
     IUnknown* Find(uint64_t id, REFIID iid);
     void ReplyWithObject(WireWriter& reply, HRESULT hr, void* object, REFIID iid);
 
-    bool GetClassObject(WireReader& in, WireWriter& reply);
+    bool ServeClass(WireReader& in, WireWriter& reply, bool instance);
     bool QueryInterface(WireReader& in, WireWriter& reply);
     bool Release(WireReader& in, WireWriter& reply);
     bool CreateInstance(WireReader& in, WireWriter& reply);

@@ -24,6 +24,7 @@ enum class Request : uint16_t {
     CreateInstance = 4,   // object id, IID       -> HRESULT, object id
     LockServer = 5,       // object id, BOOL      -> HRESULT
     Activate = 6,         // object id, 2 texts, input array -> HRESULT
+    CreateClassInstance = 7,  // CLSID, IID: made by the class object -> HRESULT, object id
 };
 
 class WireWriter {
