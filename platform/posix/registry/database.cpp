@@ -212,32 +212,29 @@ int64_t Query::Changes() const { return sqlite3_changes64(connection_.Handle());
 namespace {
 
 // The call's answer from the connection's cache alone, when the registry has
-// had no commit since the cache was filled; otherwise nothing, and the call's
-// transaction will fill the cache.
-std::optional<LSTATUS> AnswerFromCache(Connection& connection, const std::function<LSTATUS(KeyStore&)>& body) {
+// had no commit since the cache was filled; otherwise nothing, and record says
+// whether the call's transaction is to fill the cache.
+std::optional<LSTATUS> AnswerFromCache(Connection& connection, const std::function<LSTATUS(KeyStore&)>& body,
+                                       bool& record) {
     // Read before the transaction begins: what the transaction reads is at least
     // this new, so a commit after the stamp, and only that, makes the next differ.
     const std::optional<LogStamp> stamp = ReadLogStamp(connection.Handle());
     ReadCache& cache = connection.Cache();
+    record = false;
     if (!stamp) {
         cache.Forget();
         return std::nullopt;
     }
     if (cache.Current(*stamp)) {
-        connection.UseCache(Connection::CacheUse::Answer);
         try {
+            const Connection::CacheUseScope answering(connection, Connection::CacheUse::Answer);
             SqlKeyStore rows(connection);
-            const LSTATUS status = body(rows);
-            connection.UseCache(Connection::CacheUse::None);
-            return status;
+            return body(rows);
         } catch (const CacheMiss&) {
-        } catch (...) {
-            connection.UseCache(Connection::CacheUse::None);
-            throw;
         }
     }
     cache.Align(*stamp);
-    connection.UseCache(Connection::CacheUse::Record);
+    record = true;
     return std::nullopt;
 }
 
@@ -250,16 +247,15 @@ LSTATUS InTransaction(Access access, const std::function<LSTATUS(KeyStore&)>& bo
         if (const LSTATUS found = RegistryDatabaseName(file); found != ERROR_SUCCESS) return found;
         Lease lease(file);
         Connection& connection = *lease;
+        bool record = false;
         if (access == Access::CachedRead) {
-            if (const std::optional<LSTATUS> answered = AnswerFromCache(connection, body)) {
+            if (const std::optional<LSTATUS> answered = AnswerFromCache(connection, body, record)) {
                 lease.MarkClean();
                 return *answered;
             }
         }
-        struct StopRecording {
-            Connection& connection;
-            ~StopRecording() { connection.UseCache(Connection::CacheUse::None); }
-        } stopRecording{connection};
+        const Connection::CacheUseScope recording(
+            connection, record ? Connection::CacheUse::Record : Connection::CacheUse::None);
         connection.Execute(access == Access::Write ? "BEGIN IMMEDIATE" : "BEGIN");
         const int64_t changesBefore = sqlite3_total_changes64(connection.Handle());
         LSTATUS status = ERROR_SUCCESS;

@@ -83,7 +83,20 @@ public:
     enum class CacheUse { None, Answer, Record };
     ReadCache& Cache() noexcept { return cache_; }
     CacheUse CacheUseNow() const noexcept { return cacheUse_; }
-    void UseCache(CacheUse use) noexcept { cacheUse_ = use; }
+
+    // The cache's use for one call: None again when the scope ends, however it ends.
+    class CacheUseScope {
+    public:
+        CacheUseScope(Connection& connection, CacheUse use) noexcept : connection_(connection) {
+            connection_.cacheUse_ = use;
+        }
+        ~CacheUseScope() { connection_.cacheUse_ = CacheUse::None; }
+        CacheUseScope(const CacheUseScope&) = delete;
+        CacheUseScope& operator=(const CacheUseScope&) = delete;
+
+    private:
+        Connection& connection_;
+    };
 
 private:
     sqlite3* database_ = nullptr;

@@ -269,9 +269,13 @@ std::vector<ValueRow> MemoryKeyStore::ValueRows() {
 }
 
 void MemoryKeyStore::ReplaceRows(const std::vector<KeyRow>& keys, const std::vector<ValueRow>& values) {
-    // Children first, so that no key is removed while it has subkeys.
-    std::vector<KeyRow> old = KeyRows();
-    for (auto key = old.rbegin(); key != old.rend(); ++key) RemoveKey(key->id);
+    // Children first (a key's id is above its parent's), so that no key is removed while it has subkeys.
+    std::vector<KeyId> old;
+    for (const auto& [id, key] : keys_) {
+        if (key.parent != 0) old.push_back(id);
+    }
+    std::sort(old.begin(), old.end());
+    for (auto id = old.rbegin(); id != old.rend(); ++id) RemoveKey(*id);
     for (KeyId hive : {kMachineRoot, kUserRoot}) {
         Key& key = keys_.at(hive);
         while (!key.values.empty()) EraseValue(hive, key, key.values.end() - 1, key.written);

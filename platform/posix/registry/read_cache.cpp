@@ -48,8 +48,8 @@ void ReadCache::Forget() noexcept {
     keys_.clear();
 }
 
-const std::optional<StoredValue>* ReadCache::FindValue(KeyId key, const std::string& folded) const {
-    const auto found = values_.find({key, folded});
+const std::optional<StoredValue>* ReadCache::FindValue(KeyId key, std::string_view folded) const {
+    const auto found = values_.find(std::pair<KeyId, std::string_view>(key, folded));
     return found != values_.end() ? &found->second : nullptr;
 }
 

@@ -11,6 +11,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "platform/posix/registry/key_store.h"
@@ -35,7 +36,7 @@ public:
     void Forget() noexcept;
 
     // A value's entry: nullptr when not read; a null optional when read and not there.
-    const std::optional<StoredValue>* FindValue(KeyId key, const std::string& folded) const;
+    const std::optional<StoredValue>* FindValue(KeyId key, std::string_view folded) const;
     const bool* KeyExists(KeyId key) const;
     void PutValue(KeyId key, std::string folded, const std::optional<StoredValue>& value);
     void PutKeyExists(KeyId key, bool exists);
@@ -44,7 +45,16 @@ private:
     void MakeRoom();
 
     std::optional<LogStamp> stamp_;
-    std::map<std::pair<KeyId, std::string>, std::optional<StoredValue>> values_;
+    // Looked up by (key, folded name) without copying the name.
+    struct ValueOrder {
+        using is_transparent = void;
+        template <class Left, class Right>
+        bool operator()(const Left& left, const Right& right) const noexcept {
+            if (left.first != right.first) return left.first < right.first;
+            return std::string_view(left.second) < std::string_view(right.second);
+        }
+    };
+    std::map<std::pair<KeyId, std::string>, std::optional<StoredValue>, ValueOrder> values_;
     std::map<KeyId, bool> keys_;
 };
 
