@@ -9,6 +9,7 @@ results="$build/bench-results"
 mkdir -p "$results"
 for program in floor_bench process_bench server_bench com_bench registry_bench toast_bench; do
     echo "running $program" >&2
+    sync  # the writes of the program before are on disk, not flushed during this one
     "$build/bin/$program" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
         --benchmark_format=json --benchmark_out="$results/$program.json" --benchmark_out_format=json >/dev/null
 done
