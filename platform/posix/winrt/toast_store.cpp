@@ -179,7 +179,6 @@ public:
                 auto opened = std::make_unique<StoreConnection>();
                 RETURN_IF_FAILED(opened->Open(std::move(path)));
                 connection_ = std::move(opened);
-                StartLogsOverWhenTheProcessEnds();
             }
         } catch (const std::bad_alloc&) {
             return E_OUTOFMEMORY;
@@ -264,6 +263,7 @@ HRESULT Append(std::u16string_view appUserModelId, std::u16string_view xml, int6
         }
         const int64_t newId = sqlite3_last_insert_rowid(statements->Database());
         RETURN_IF_FAILED(HResultFromSqlite(storage::CommitOrRollBack(*statements)));
+        StartLogsOverWhenTheProcessEnds();
         if (id != nullptr) *id = newId;
         return S_OK;
     } catch (const std::bad_alloc&) {
