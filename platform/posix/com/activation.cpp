@@ -32,18 +32,19 @@ HRESULT GetClassObject(REFCLSID clsid, DWORD clsContext, REFIID iid, void** obje
 // take the class object's way, whose proxy refuses them as Windows does.
 HRESULT CreateInstance(REFCLSID clsid, IUnknown* outer, DWORD clsContext, REFIID iid, void** object) {
     com_ptr<IUnknown> registered;
-    const bool here =
-        (clsContext & kClassContexts) != 0 && SUCCEEDED(pal::com::FindRegisteredClassObject(clsid, registered));
-    if (here || outer != nullptr || (clsContext & CLSCTX_LOCAL_SERVER) == 0 || !pal::com::IsRemotable(iid)) {
-        com_ptr<IClassFactory> factory;
+    com_ptr<IClassFactory> factory;
+    if ((clsContext & kClassContexts) != 0 && SUCCEEDED(pal::com::FindRegisteredClassObject(clsid, registered))) {
+        RETURN_IF_FAILED(registered->QueryInterface(__uuidof(IClassFactory), factory.put_void()));
+    } else if (outer == nullptr && (clsContext & CLSCTX_LOCAL_SERVER) != 0 && pal::com::IsRemotable(iid)) {
+        try {
+            return pal::com::CreateLocalServerInstance(clsid, iid, object);
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        }
+    } else {
         RETURN_IF_FAILED(GetClassObject(clsid, clsContext, __uuidof(IClassFactory), factory.put_void()));
-        return factory->CreateInstance(outer, iid, object);
     }
-    try {
-        return pal::com::CreateLocalServerInstance(clsid, iid, object);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    return factory->CreateInstance(outer, iid, object);
 }
 
 }  // namespace

@@ -68,13 +68,10 @@ bool ConnectionStub::ServeClass(WireReader& in, WireWriter& reply, bool instance
     com_ptr<IUnknown> classObject;
     HRESULT hr = IsRemotable(iid) ? FindServedClassObject(clsid, classObject) : E_NOINTERFACE;
     void* object = nullptr;
-    if (SUCCEEDED(hr) && instance) {
-        com_ptr<IClassFactory> factory;
-        hr = classObject.query(factory);
-        if (SUCCEEDED(hr)) hr = MakeInstance(factory.get(), iid, &object);
-    } else if (SUCCEEDED(hr)) {
-        hr = classObject->QueryInterface(iid, &object);
-    }
+    com_ptr<IClassFactory> factory;
+    if (SUCCEEDED(hr) && !instance) hr = classObject->QueryInterface(iid, &object);
+    if (SUCCEEDED(hr) && instance) hr = classObject.query(factory);
+    if (SUCCEEDED(hr) && instance) hr = MakeInstance(factory.get(), iid, &object);
     ReplyWithObject(reply, hr, object, iid);
     return true;
 }

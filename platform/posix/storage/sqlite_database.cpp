@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 #include <new>
@@ -83,26 +84,34 @@ int CommitOrRollBack(PreparedStatements& statements) noexcept {
     return result;
 }
 
+int ReadSchemaVersion(PreparedStatements& statements, int& version) noexcept {
+    sqlite3_stmt* statement = nullptr;
+    int result = statements.Prepared("PRAGMA user_version", &statement);
+    if (result != SQLITE_OK) return result;
+    result = sqlite3_step(statement);
+    if (result == SQLITE_ROW) version = sqlite3_column_int(statement, 0);
+    sqlite3_reset(statement);
+    return result == SQLITE_ROW ? SQLITE_OK : result;
+}
+
+int WriteSchemaVersion(PreparedStatements& statements, int version) noexcept {
+    char setVersion[48];
+    std::snprintf(setVersion, sizeof setVersion, "PRAGMA user_version=%d", version);
+    return sqlite3_exec(statements.Database(), setVersion, nullptr, nullptr, nullptr);
+}
+
 namespace {
 
 int TryEnsureSchema(PreparedStatements& statements, const char* schema, int schemaVersion) noexcept {
-    sqlite3_stmt* version = nullptr;
-    int result = statements.Prepared("PRAGMA user_version", &version);
-    if (result != SQLITE_OK) return result;
-    result = sqlite3_step(version);
-    const bool ready = result == SQLITE_ROW && sqlite3_column_int(version, 0) >= schemaVersion;
-    sqlite3_reset(version);
-    if (result != SQLITE_ROW) return result;
-    if (ready) return SQLITE_OK;
+    int version = 0;
+    int result = ReadSchemaVersion(statements, version);
+    if (result != SQLITE_OK || version >= schemaVersion) return result;
     sqlite3* database = statements.Database();
     result = sqlite3_exec(database, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
     if (result == SQLITE_OK) result = sqlite3_exec(database, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
     if (result != SQLITE_OK) return result;
     result = sqlite3_exec(database, schema, nullptr, nullptr, nullptr);
-    if (result == SQLITE_OK) {
-        const std::string setVersion = "PRAGMA user_version=" + std::to_string(schemaVersion);
-        result = sqlite3_exec(database, setVersion.c_str(), nullptr, nullptr, nullptr);
-    }
+    if (result == SQLITE_OK) result = WriteSchemaVersion(statements, schemaVersion);
     if (result != SQLITE_OK) {
         sqlite3_exec(database, "ROLLBACK", nullptr, nullptr, nullptr);
         return result;

@@ -47,6 +47,10 @@ private:
 // ready for the next one; the result is the COMMIT's.
 int CommitOrRollBack(PreparedStatements& statements) noexcept;
 
+// The database's schema version (PRAGMA user_version): SQLITE_OK or the failure.
+int ReadSchemaVersion(PreparedStatements& statements, int& version) noexcept;
+int WriteSchemaVersion(PreparedStatements& statements, int version) noexcept;
+
 // Creates the schema unless the database says it has it (user_version at least
 // schemaVersion): journal_mode WAL, then the schema text in one write
 // transaction. The text must be safe to run over any earlier version's schema,

@@ -104,19 +104,12 @@ struct StoreConnection {
             return;
         sqlite3_busy_timeout(raw, 0);
         if (statements->Run("BEGIN IMMEDIATE") == SQLITE_OK) {
-            sqlite3_stmt* version = nullptr;
-            if (statements->Prepared("PRAGMA user_version", &version) == SQLITE_OK &&
-                sqlite3_step(version) == SQLITE_ROW) {
-                char rewrite[48];
-                std::snprintf(rewrite, sizeof rewrite, "PRAGMA user_version=%d", sqlite3_column_int(version, 0));
-                sqlite3_reset(version);
-                if (sqlite3_exec(raw, rewrite, nullptr, nullptr, nullptr) == SQLITE_OK) {
-                    storage::CommitOrRollBack(*statements);
-                } else {
-                    statements->Run("ROLLBACK");
-                }
+            int version = 0;
+            int result = storage::ReadSchemaVersion(*statements, version);
+            if (result == SQLITE_OK) result = storage::WriteSchemaVersion(*statements, version);
+            if (result == SQLITE_OK) {
+                storage::CommitOrRollBack(*statements);
             } else {
-                sqlite3_reset(version);
                 statements->Run("ROLLBACK");
             }
         }
