@@ -114,6 +114,44 @@ TEST(ToastStore, AnUnusablePrefixIsAFailureNotACrash) {
     EXPECT_TRUE(FAILED(pal::toast_store::Append(u"A", u"<a/>")));
 }
 
+size_t StoreOpenings(const std::vector<std::string>& calls) {
+    return static_cast<size_t>(std::count(calls.begin(), calls.end(), "toast store opened"));
+}
+
+// A server opens the store ahead of its first toast. The toasts that follow use that
+// connection; calls made while it opens wait for it; and a store that cannot be opened
+// ahead leaves nothing behind for them: they open it themselves once they can.
+TEST(ToastStore, AConnectionOpenedAheadServesTheCallsThatFollow) {
+    TemporaryPrefix prefix;
+    pal::testing::RecordCalls(true);
+    pal::toast_store::OpenAhead();
+    ASSERT_EQ(pal::toast_store::Append(u"A", u"<a/>"), S_OK);
+    ASSERT_EQ(pal::toast_store::Append(u"A", u"<b/>"), S_OK);
+    EXPECT_EQ(StoreOpenings(pal::testing::RecordedCalls()), 1u);
+
+    TemporaryPrefix blocked;
+    const std::string database = blocked.Path() + "/toasts.db";
+    std::filesystem::create_directory(database);
+    pal::testing::RecordCalls(true);
+    pal::toast_store::OpenAhead();
+    std::filesystem::remove(database);
+    EXPECT_EQ(StoreOpenings(pal::testing::RecordedCalls()), 0u);
+    ASSERT_EQ(pal::toast_store::Append(u"A", u"<c/>"), S_OK);
+    EXPECT_EQ(StoreOpenings(pal::testing::RecordedCalls()), 1u);
+
+    TemporaryPrefix meanwhile;
+    std::thread ahead(pal::toast_store::OpenAhead);
+    std::vector<std::thread> writers;
+    for (int writer = 0; writer < 3; ++writer)
+        writers.emplace_back([] { EXPECT_EQ(pal::toast_store::Append(u"A", u"<d/>"), S_OK); });
+    ahead.join();
+    for (auto& writer : writers) writer.join();
+    pal::testing::RecordCalls(false);
+    std::vector<Toast> all;
+    ASSERT_EQ(pal::toast_store::List(all), S_OK);
+    EXPECT_EQ(all.size(), 3u);
+}
+
 TEST(ToastStore, WritersInSeveralProcessesLoseNothing) {
     TemporaryPrefix prefix;
     constexpr int kProcesses = 4, kToastsEach = 25;

@@ -113,7 +113,7 @@ extern "C" HRESULT WINAPI CoRegisterClassObject(REFCLSID clsid, LPUNKNOWN object
     if ((flags & ~DWORD{REGCLS_SUSPENDED}) != REGCLS_MULTIPLEUSE) return E_NOTIMPL;
 
     auto& table = Table();
-    std::lock_guard guard(table.lock);
+    std::unique_lock guard(table.lock);
     if (table.stopping) return CO_E_SERVER_STOPPING;
     if (pal::com::FindByClass(table, clsid) != nullptr) return CO_E_OBJISREG;
     const bool listening = (flags & REGCLS_SUSPENDED) == 0;
@@ -126,6 +126,8 @@ extern "C" HRESULT WINAPI CoRegisterClassObject(REFCLSID clsid, LPUNKNOWN object
         return E_OUTOFMEMORY;
     }
     *cookie = table.nextCookie++;
+    guard.unlock();
+    if (listening) pal::com::RunWorkWhileStarterConnects();
     return S_OK;
 }
 
@@ -148,7 +150,7 @@ extern "C" HRESULT WINAPI CoResumeClassObjects() {
     pal::testing::RecordCall("CoResumeClassObjects");
     if (const HRESULT injected = pal::com::InjectedFailure(pal::testing::Fault::CoResumeClassObjects)) return injected;
     auto& table = Table();
-    std::lock_guard guard(table.lock);
+    std::unique_lock guard(table.lock);
     if (table.stopping) return CO_E_SERVER_STOPPING;
     for (auto& registration : table.registrations) {
         if (registration.listening) continue;
@@ -156,6 +158,8 @@ extern "C" HRESULT WINAPI CoResumeClassObjects() {
         registration.listening = true;
     }
     pal::com::TellStarterServing();
+    guard.unlock();  // the client's calls may need the table meanwhile
+    pal::com::RunWorkWhileStarterConnects();
     return S_OK;
 }
 

@@ -13,6 +13,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <new>
+#include <vector>
 
 #include "common/hresult.h"
 #include "platform/posix/process/spawn.h"
@@ -24,6 +27,10 @@ namespace {
 
 constexpr char kVariable[] = "PAL_COM_READY_FD";
 int starterPipe = -1;
+
+std::mutex workLock;
+std::vector<void (*)()> workWhileConnecting;
+bool starterTold = false;
 
 }  // namespace
 
@@ -46,6 +53,31 @@ void TellStarterServing() noexcept {
     if (starterPipe < 0) return;
     const char serving = 1;
     (void)!write(starterPipe, &serving, 1);
+}
+
+void DoWhileStarterConnects(void (*work)()) noexcept {
+    if (starterPipe < 0) return;
+    std::lock_guard guard(workLock);
+    if (starterTold) return;
+    try {
+        for (const auto given : workWhileConnecting) {
+            if (given == work) return;
+        }
+        workWhileConnecting.push_back(work);
+    } catch (const std::bad_alloc&) {
+        // left to the call that needs it
+    }
+}
+
+void RunWorkWhileStarterConnects() noexcept {
+    std::vector<void (*)()> work;
+    {
+        std::lock_guard guard(workLock);
+        if (starterPipe < 0 || starterTold) return;
+        starterTold = true;
+        work.swap(workWhileConnecting);
+    }
+    for (const auto step : work) step();
 }
 
 StarterReadiness::~StarterReadiness() {

@@ -9,10 +9,12 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -22,6 +24,7 @@
 #include "platform/posix/storage/connection_pool.h"
 #include "platform/posix/storage/log_write_back.h"
 #include "platform/posix/storage/sqlite_database.h"
+#include "platform/posix/testing/call_log.h"
 
 namespace pal::toast_store {
 namespace {
@@ -65,6 +68,11 @@ constexpr const char* kSchema =
 constexpr const char* kCarryVersion1Ids =
     "INSERT OR IGNORE INTO cleared(id) SELECT seq FROM sqlite_sequence WHERE name = 'toasts';";
 
+// Ids only grow, past every toast there is and every one cleared away.
+constexpr const char* kInsertToast =
+    "INSERT INTO toasts(id, aumid, time, xml) SELECT coalesce(max(id), 0) + 1, ?1, ?2, ?3 FROM"
+    " (SELECT max(id) AS id FROM toasts UNION ALL SELECT max(id) FROM cleared)";
+
 // A connection to the store of one prefix, with its statements.
 struct StoreConnection {
     std::string path;
@@ -89,6 +97,7 @@ struct StoreConnection {
         logWriteBack.Attach(raw);
         if (const HRESULT hr = HResultFromSqlite(EnsureSchema()); FAILED(hr)) return hr;
         path = std::move(file);
+        testing::RecordCall("toast store opened");
         return S_OK;
     }
 
@@ -153,6 +162,47 @@ void StartLogsOverWhenTheProcessEnds() noexcept {
     (void)registered;
 }
 
+// While a connection to a file is being opened ahead, a call that wants one waits
+// for that connection rather than open a second.
+class OpeningAhead {
+public:
+    explicit OpeningAhead(const std::string& file) {
+        std::lock_guard guard(Shared().lock);
+        Shared().file = file;
+    }
+    ~OpeningAhead() {
+        {
+            std::lock_guard guard(Shared().lock);
+            Shared().file.clear();
+        }
+        Shared().done.notify_all();
+    }
+    OpeningAhead(const OpeningAhead&) = delete;
+    OpeningAhead& operator=(const OpeningAhead&) = delete;
+
+    static void WaitFor(const std::string& file) {
+        std::unique_lock guard(Shared().lock);
+        Shared().done.wait(guard, [&] { return Shared().file != file; });
+    }
+
+private:
+    struct State {
+        std::mutex lock;
+        std::condition_variable done;
+        std::string file;
+    };
+    static State& Shared() {
+        static auto* const state = new State;  // never destroyed, like the pool
+        return *state;
+    }
+};
+
+HRESULT CurrentStoreFile(std::string& path) {
+    RETURN_IF_WIN32_ERROR(FindPrefix(path));
+    path += "/toasts.db";
+    return S_OK;
+}
+
 // A connection to the store of the current prefix, borrowed for one call.
 class Lease {
 public:
@@ -165,8 +215,8 @@ public:
     HRESULT Open(storage::PreparedStatements*& statements) noexcept {
         try {
             std::string path;
-            RETURN_IF_WIN32_ERROR(FindPrefix(path));
-            path += "/toasts.db";
+            RETURN_IF_FAILED(CurrentStoreFile(path));
+            OpeningAhead::WaitFor(path);
             connection_ = ThePool().Take(path);
             if (!connection_) {
                 auto opened = std::make_unique<StoreConnection>();
@@ -230,6 +280,20 @@ Toast ReadRow(sqlite3_stmt* row) {
 
 }  // namespace
 
+void OpenAhead() noexcept {
+    try {
+        std::string path;
+        if (FAILED(CurrentStoreFile(path))) return;
+        const OpeningAhead opening(path);
+        auto connection = std::make_unique<StoreConnection>();
+        sqlite3_stmt* insert = nullptr;
+        if (SUCCEEDED(connection->Open(path)) && connection->statements->Prepared(kInsertToast, &insert) == SQLITE_OK)
+            ThePool().Give(path, std::move(connection));
+    } catch (const std::bad_alloc&) {
+        // the calls open the store themselves
+    }
+}
+
 HRESULT Append(std::u16string_view appUserModelId, std::u16string_view xml, int64_t* id) noexcept {
     try {
         const std::string aumid = ToUtf8(appUserModelId);
@@ -237,9 +301,7 @@ HRESULT Append(std::u16string_view appUserModelId, std::u16string_view xml, int6
         Lease lease;
         storage::PreparedStatements* statements = nullptr;
         RETURN_IF_FAILED(lease.Open(statements));
-        const Use insert(*statements,
-                         "INSERT INTO toasts(id, aumid, time, xml) SELECT coalesce(max(id), 0) + 1, ?1, ?2, ?3 FROM"
-                         " (SELECT max(id) AS id FROM toasts UNION ALL SELECT max(id) FROM cleared)");
+        const Use insert(*statements, kInsertToast);
         RETURN_IF_FAILED(insert.Result());
         sqlite3_bind_text(insert.get(), 1, aumid.data(), static_cast<int>(aumid.size()), SQLITE_STATIC);
         sqlite3_bind_text(insert.get(), 2, time.data(), static_cast<int>(time.size()), SQLITE_STATIC);

@@ -21,6 +21,10 @@ struct Toast {
     std::u16string xml;          // the text exactly as shown
 };
 
+// Opens a connection to the current prefix's store for the calls to come; a call
+// made meanwhile waits for it. Failures are left for those calls to meet.
+void OpenAhead() noexcept;
+
 // Stores one toast; on success *id (if given) is its id.
 HRESULT Append(std::basic_string_view<WCHAR> appUserModelId, std::basic_string_view<WCHAR> xml,
                int64_t* id = nullptr) noexcept;

@@ -147,6 +147,33 @@ TEST_F(LocalServerTest, ServerEndsWithItsLastReferenceAndTheNextActivationStarts
     EXPECT_EQ(Lines("starts").size(), 2u);
 }
 
+// Work a started server does for its first call (opening the toast store) runs
+// while its starter connects: after the starter hears that it serves, off the
+// class table, so the starter's activation and calls never wait for it; and once.
+TEST_F(LocalServerTest, WorkForTheFirstCallRunsWhileTheStarterConnects) {
+    struct WorkGiven {
+        WorkGiven() { setenv("COMTEST_WORK_WHILE_CONNECTING", "1", 1); }
+        ~WorkGiven() { unsetenv("COMTEST_WORK_WHILE_CONNECTING"); }
+    } work;
+    RegisterServer();
+    const auto began = std::chrono::steady_clock::now();
+    HRESULT hr;
+    auto callback = CreateCallback(hr);
+    ASSERT_EQ(hr, S_OK);
+    EXPECT_EQ(callback->Activate(u"a", u"b", nullptr, 0), S_OK);
+    auto second = CreateCallback(hr);
+    ASSERT_EQ(hr, S_OK);
+    EXPECT_LT(std::chrono::steady_clock::now() - began, 10s);  // the work holds for 20 s
+    EXPECT_EQ(Lines("work"), std::vector<std::string>{"began"});
+
+    { std::ofstream letGo(Prefix() / "let-go"); }
+    const int server = ServerPid();
+    callback.reset();
+    second.reset();
+    EXPECT_TRUE(WaitForEnd(server, 5s));
+    EXPECT_EQ(Lines("work"), (std::vector<std::string>{"began", "ended"}));
+}
+
 TEST_F(LocalServerTest, ASecondServerIsRefusedWhileTheFirstServesAndReplacesADeadOnesSocket) {
     RegisterServer();
     HRESULT hr;

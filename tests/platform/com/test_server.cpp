@@ -7,7 +7,9 @@
 // destroyed one (which the sanitizers report). COMTEST_MESSAGE_DEADLINE_MS
 // shortens the runtime's message deadline.
 // "exit-now", "never-register" and "never-serve" (it and a child of its
-// own wait for ever) misbehave on purpose.
+// own wait for ever) misbehave on purpose. With COMTEST_WORK_WHILE_CONNECTING
+// set, it gives the runtime work to do while its starter connects: the work
+// notes "began" in $PAL_PREFIX/work and holds until $PAL_PREFIX/let-go exists.
 #include <windows.h>
 #include <objbase.h>
 #include <notification_platform.h>
@@ -20,6 +22,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/posix/com/starter_readiness.h"
 #include "platform/posix/testing/com_testing.h"
 #include "tests/platform/com/static_factory.h"
 #include "tests/platform/com/test_class.h"
@@ -79,6 +82,14 @@ private:
     std::atomic<ULONG> references_{1};
 };
 
+void HoldUntilLetGo() {
+    AppendToPrefixFile("work", "began");
+    const std::string letGo = prefixDirectory + "/let-go";
+    for (int waited = 0; waited < 2000 && access(letGo.c_str(), F_OK) != 0; ++waited)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    AppendToPrefixFile("work", "ended");
+}
+
 void LockServer(BOOL lock) {
     if (lock) CoAddRefServerProcess(); else ReleaseServer();
 }
@@ -104,6 +115,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR commandLine, int) {
         pal::testing::SetMessageDeadline(static_cast<DWORD>(std::atoi(deadline)));
 
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    if (std::getenv("COMTEST_WORK_WHILE_CONNECTING") != nullptr) pal::com::DoWhileStarterConnects(&HoldUntilLetGo);
     releaseEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     DWORD cookie = 0;
     HRESULT hr = CoRegisterClassObject(comtest::kTestClass, &factory, CLSCTX_LOCAL_SERVER,
