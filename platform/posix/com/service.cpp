@@ -335,13 +335,20 @@ private:
                 close(peer);
                 continue;
             }
+            std::shared_ptr<Connection> connection;
+            const uint64_t id = nextId_++;
             try {
-                const uint64_t id = nextId_++;
-                connections_.emplace(id, std::make_shared<Connection>(peer));
-                Watch(peer, id, kReadEvents, EPOLL_CTL_ADD);
+                connection = std::make_shared<Connection>(peer);
             } catch (const std::bad_alloc&) {
                 close(peer);
+                continue;
             }
+            try {
+                connections_.emplace(id, std::move(connection));
+            } catch (const std::bad_alloc&) {
+                continue;  // the connection has closed its socket: closing it again could close another's
+            }
+            Watch(peer, id, kReadEvents, EPOLL_CTL_ADD);
         }
     }
 
