@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """The table of "make bench": each figure's median next to the floor it is read
-against, from the JSON that the benchmark programs wrote into one folder."""
+against, from the JSON that the benchmark programs wrote into one folder. A
+figure's floor is the one measured right before its program (floor_bench.before.
+<program>), when there is one; the floors' own rows are from the first run."""
 import json
 import pathlib
 import sys
@@ -65,7 +67,9 @@ def main(folder):
         if value is None:
             print(f"| {figure} | not measured | | | |")
             continue
-        floor = medians.get((floor_program, floor_name)) if floor_program else None
+        floor = None
+        if floor_program:
+            floor = medians.get((f"{floor_program}.before.{program}", floor_name), medians.get((floor_program, floor_name)))
         if floor is None:
             print(f"| {figure} | {shown(value)} | | | |")
         else:
