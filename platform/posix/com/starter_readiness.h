@@ -20,8 +20,8 @@ void AdoptStarterReadiness() noexcept;
 void TellStarterServing() noexcept;
 // Work that the first call of a server a client started will want done (the toast
 // store opened, say) is done while that client connects: work given here before the
-// classes are first served runs then, once, on the thread that serves them, after the
-// client is told. Other processes leave it to the call that needs it.
+// classes are first served runs then, once, on the thread that resumed or registered
+// them, after the client is told. Other processes leave it to the call that needs it.
 void DoWhileStarterConnects(void (*work)()) noexcept;
 // Called by the class table once it is let go, after telling the starter.
 void RunWorkWhileStarterConnects() noexcept;
