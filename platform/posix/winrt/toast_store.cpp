@@ -203,6 +203,16 @@ HRESULT CurrentStoreFile(std::string& path) {
     return S_OK;
 }
 
+// An idle connection to the store at path, or a new one.
+HRESULT TakeOrOpen(const std::string& path, std::unique_ptr<StoreConnection>& connection) {
+    connection = ThePool().Take(path);
+    if (connection) return S_OK;
+    auto opened = std::make_unique<StoreConnection>();
+    RETURN_IF_FAILED(opened->Open(path));
+    connection = std::move(opened);
+    return S_OK;
+}
+
 // A connection to the store of the current prefix, borrowed for one call.
 class Lease {
 public:
@@ -217,12 +227,7 @@ public:
             std::string path;
             RETURN_IF_FAILED(CurrentStoreFile(path));
             OpeningAhead::WaitFor(path);
-            connection_ = ThePool().Take(path);
-            if (!connection_) {
-                auto opened = std::make_unique<StoreConnection>();
-                RETURN_IF_FAILED(opened->Open(std::move(path)));
-                connection_ = std::move(opened);
-            }
+            RETURN_IF_FAILED(TakeOrOpen(path, connection_));
         } catch (const std::bad_alloc&) {
             return E_OUTOFMEMORY;
         }
@@ -285,9 +290,10 @@ void OpenAhead() noexcept {
         std::string path;
         if (FAILED(CurrentStoreFile(path))) return;
         const OpeningAhead opening(path);
-        auto connection = std::make_unique<StoreConnection>();
+        std::unique_ptr<StoreConnection> connection;
         sqlite3_stmt* insert = nullptr;
-        if (SUCCEEDED(connection->Open(path)) && connection->statements->Prepared(kInsertToast, &insert) == SQLITE_OK)
+        if (FAILED(TakeOrOpen(path, connection))) return;
+        if (connection->statements->Prepared(kInsertToast, &insert) == SQLITE_OK)
             ThePool().Give(path, std::move(connection));
     } catch (const std::bad_alloc&) {
         // the calls open the store themselves
