@@ -33,6 +33,7 @@
 #include "platform/posix/com/endpoint.h"
 #include "platform/posix/com/endpoint_lock.h"
 #include "platform/posix/com/message_io.h"
+#include "platform/posix/com/starter_readiness.h"
 #include "platform/posix/com/stub.h"
 #include "platform/posix/process/spawn.h"
 
@@ -235,6 +236,7 @@ private:
     void ServeLoop(unsigned thread) {
         onServiceThread = true;
         std::unique_lock guard(lock_);
+        if (thread == 0) RunStarterWork(guard);
         for (;;) {
             if (!jobs_.empty() && (busy_ + 1 < started_ || StartThread())) {
                 KeepDeadlinesWatched();
@@ -243,6 +245,19 @@ private:
                 Watch(guard, thread);
             }
         }
+    }
+
+    // A thread made here may start running long after it is made (its processor is
+    // idle and must be woken): the first one to run does the work for the first call
+    // if the client has not been told yet, counted busy as a job would be, so
+    // another thread watches meanwhile.
+    void RunStarterWork(std::unique_lock<std::mutex>& guard) {
+        ++busy_;
+        guard.unlock();
+        RunWorkGivenSoFar();
+        guard.lock();
+        --busy_;
+        if (busy_ == 0 && jobs_.empty()) idle_.notify_all();
     }
 
     // A thread about to run a job may have just set a message's deadline that

@@ -29,8 +29,27 @@ constexpr char kVariable[] = "PAL_COM_READY_FD";
 int starterPipe = -1;
 
 std::mutex workLock;
-std::vector<void (*)()> workWhileConnecting;
+std::vector<void (*)()> workWhileConnecting;  // all given, so none is given twice
+size_t workTaken = 0;                          // the first ones, which have run or run now
 bool starterTold = false;
+
+// The work given and not yet taken; none once the starter has been told.
+void RunWorkNotTaken(bool tellingStarter) noexcept {
+    std::vector<void (*)()> work;
+    {
+        std::lock_guard guard(workLock);
+        if (starterPipe < 0 || starterTold) return;
+        starterTold = tellingStarter;
+        try {
+            work.assign(workWhileConnecting.begin() + static_cast<std::ptrdiff_t>(workTaken),
+                        workWhileConnecting.end());
+        } catch (const std::bad_alloc&) {
+            return;  // left to the calls that need it
+        }
+        workTaken = workWhileConnecting.size();
+    }
+    for (const auto step : work) step();
+}
 
 }  // namespace
 
@@ -69,16 +88,9 @@ void DoWhileStarterConnects(void (*work)()) noexcept {
     }
 }
 
-void RunWorkWhileStarterConnects() noexcept {
-    std::vector<void (*)()> work;
-    {
-        std::lock_guard guard(workLock);
-        if (starterPipe < 0 || starterTold) return;
-        starterTold = true;
-        work.swap(workWhileConnecting);
-    }
-    for (const auto step : work) step();
-}
+void RunWorkGivenSoFar() noexcept { RunWorkNotTaken(false); }
+
+void RunWorkWhileStarterConnects() noexcept { RunWorkNotTaken(true); }
 
 StarterReadiness::~StarterReadiness() {
     if (read_ >= 0) close(read_);
