@@ -126,6 +126,9 @@ struct StoreConnection {
     }
 
     int EnsureSchema() {
+        int version = 0;
+        if (const int read = storage::ReadSchemaVersion(*statements, version); read != SQLITE_OK) return read;
+        if (version >= kSchemaVersion) return SQLITE_OK;  // the store of every start but the first
         sqlite3_stmt* sequence = nullptr;
         int result = statements->Prepared("SELECT 1 FROM sqlite_master WHERE name = 'sqlite_sequence'", &sequence);
         if (result != SQLITE_OK) return result;
