@@ -59,9 +59,17 @@ TEST_F(RegistryStore, WhatOneProcessWritesAnotherReads) {
     EXPECT_EQ(value, 2u);
 }
 
-// A value read again is answered from what the process read before only while
-// nothing was committed since, by this process or another.
-TEST_F(RegistryStore, AValueReadAgainShowsEveryChangeMadeSinceByAnyone) {
+// A value read or a key opened again is answered from what the process read
+// before only while nothing was committed since, by this process or another.
+TEST_F(RegistryStore, AValueReadOrAKeyOpenedAgainShowsEveryChangeMadeSinceByAnyone) {
+    const auto opened = [] {
+        unique_hkey again;
+        return RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Concurrent", 0, KEY_READ, again.put());
+    };
+    for (int again = 0; again < 2; ++again) EXPECT_EQ(opened(), ERROR_FILE_NOT_FOUND);
+    ASSERT_EQ(ExitCodeOf(StartWriter("0", "v")), 0);  // makes the key in another process
+    for (int again = 0; again < 2; ++again) EXPECT_EQ(opened(), ERROR_SUCCESS);
+
     unique_hkey key;
     ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Concurrent", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(),
                               nullptr),
@@ -92,6 +100,9 @@ TEST_F(RegistryStore, AValueReadAgainShowsEveryChangeMadeSinceByAnyone) {
         EXPECT_EQ(RegDeleteValueW(own.get(), u"v1"), ERROR_SUCCESS);
     }).join();
     EXPECT_EQ(read(u"v1", value), ERROR_FILE_NOT_FOUND);
+
+    std::thread([] { EXPECT_EQ(RegDeleteKeyExW(HKEY_CURRENT_USER, u"Software\\Concurrent", 0, 0), ERROR_SUCCESS); }).join();
+    EXPECT_EQ(opened(), ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(RegistryStore, TwoProcessesWritingAtOnceLoseNothing) {

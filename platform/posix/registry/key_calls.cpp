@@ -67,7 +67,7 @@ extern "C" LSTATUS WINAPI RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options,
     KeyPath path;
     if (LSTATUS status = ParseSubkeyPath(subKey, path); status != ERROR_SUCCESS) return status;
     KeyObject child;
-    const LSTATUS status = OnKey(key, Access::Read, 0, [&](KeyStore& db, const KeyObject& parent) {
+    const LSTATUS status = OnKey(key, Access::CachedRead, 0, [&](KeyStore& db, const KeyObject& parent) {
         std::vector<KeyId> layers;
         return OpenBelow(db, parent, path, child, layers);
     });

@@ -45,6 +45,7 @@ void ReadCache::Align(const LogStamp& stamp) {
 void ReadCache::Forget() noexcept {
     stamp_.reset();
     values_.clear();
+    subkeys_.clear();
     keys_.clear();
 }
 
@@ -53,20 +54,31 @@ const std::optional<StoredValue>* ReadCache::FindValue(KeyId key, std::string_vi
     return found != values_.end() ? &found->second : nullptr;
 }
 
+const std::optional<KeyId>* ReadCache::FindSubkey(KeyId parent, std::string_view folded) const {
+    const auto found = subkeys_.find(std::pair<KeyId, std::string_view>(parent, folded));
+    return found != subkeys_.end() ? &found->second : nullptr;
+}
+
 const bool* ReadCache::KeyExists(KeyId key) const {
     const auto found = keys_.find(key);
     return found != keys_.end() ? &found->second : nullptr;
 }
 
 void ReadCache::MakeRoom() {
-    if (values_.size() + keys_.size() < kMostEntries) return;
+    if (values_.size() + subkeys_.size() + keys_.size() < kMostEntries) return;
     values_.clear();
+    subkeys_.clear();
     keys_.clear();
 }
 
 void ReadCache::PutValue(KeyId key, std::string folded, const std::optional<StoredValue>& value) {
     MakeRoom();
     values_.insert_or_assign({key, std::move(folded)}, value);
+}
+
+void ReadCache::PutSubkey(KeyId parent, std::string folded, std::optional<KeyId> subkey) {
+    MakeRoom();
+    subkeys_.insert_or_assign({parent, std::move(folded)}, subkey);
 }
 
 void ReadCache::PutKeyExists(KeyId key, bool exists) {

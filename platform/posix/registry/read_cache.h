@@ -1,4 +1,5 @@
-// What a connection read of values and keys, kept while the registry has had
+// What a connection read of values and keys (and the subkeys looked up by
+// name), kept while the registry has had
 // no commit since: a repeated value read is then answered without SQLite,
 // whose read transaction takes and drops a lock on the shared log index.
 // Whether anything was committed is told by the log index's header, which
@@ -35,10 +36,12 @@ public:
     void Align(const LogStamp& stamp);
     void Forget() noexcept;
 
-    // A value's entry: nullptr when not read; a null optional when read and not there.
+    // A value's or subkey's entry: nullptr when not read; a null optional when read and not there.
     const std::optional<StoredValue>* FindValue(KeyId key, std::string_view folded) const;
+    const std::optional<KeyId>* FindSubkey(KeyId parent, std::string_view folded) const;
     const bool* KeyExists(KeyId key) const;
     void PutValue(KeyId key, std::string folded, const std::optional<StoredValue>& value);
+    void PutSubkey(KeyId parent, std::string folded, std::optional<KeyId> subkey);
     void PutKeyExists(KeyId key, bool exists);
 
 private:
@@ -46,7 +49,7 @@ private:
 
     std::optional<LogStamp> stamp_;
     // Looked up by (key, folded name) without copying the name.
-    struct ValueOrder {
+    struct NameOrder {
         using is_transparent = void;
         template <class Left, class Right>
         bool operator()(const Left& left, const Right& right) const noexcept {
@@ -54,7 +57,10 @@ private:
             return std::string_view(left.second) < std::string_view(right.second);
         }
     };
-    std::map<std::pair<KeyId, std::string>, std::optional<StoredValue>, ValueOrder> values_;
+    template <class Entry>
+    using ByName = std::map<std::pair<KeyId, std::string>, std::optional<Entry>, NameOrder>;
+    ByName<StoredValue> values_;
+    ByName<KeyId> subkeys_;
     std::map<KeyId, bool> keys_;
 };
 

@@ -18,9 +18,15 @@ bool SqlKeyStore::KeyExists(KeyId key) {
 }
 
 std::optional<KeyId> SqlKeyStore::FindSubkey(KeyId parent, std::u16string_view name) {
+    std::string folded = FoldedName(name);
+    if (db_.CacheUseNow() == Connection::CacheUse::Answer) {
+        if (const std::optional<KeyId>* known = db_.Cache().FindSubkey(parent, folded)) return *known;
+    }
     Query query(db_, "SELECT id FROM keys WHERE parent = ?1 AND folded = ?2");
-    if (!query.Bind(1, parent).Bind(2, FoldedName(name)).Step()) return std::nullopt;
-    return query.Integer(0);
+    std::optional<KeyId> found;
+    if (query.Bind(1, parent).Bind(2, folded).Step()) found = query.Integer(0);
+    if (db_.CacheUseNow() == Connection::CacheUse::Record) db_.Cache().PutSubkey(parent, std::move(folded), found);
+    return found;
 }
 
 KeyId SqlKeyStore::CreateSubkey(KeyId parent, std::u16string_view name) {
