@@ -129,6 +129,16 @@ TEST_F(XmlDocument, AFailedLoadKeepsThePreviousDocument) {
     EXPECT_EQ(DocumentXml(), u"<first>1</first>");
 }
 
+// Texts loaded one after another, some again: each document is its own text's.
+TEST_F(XmlDocument, EachLoadGivesTheDocumentOfItsOwnText) {
+    for (const std::u16string_view text : {u"<a>1</a>", u"<a>1</a>", u"<a>2</a>", u"<b>2</b>", u"<a>1</a>"}) {
+        ASSERT_EQ(Load(text), S_OK);
+        EXPECT_EQ(DocumentXml(), text);
+    }
+    for (int again = 0; again < 2; ++again) EXPECT_TRUE(FAILED(Load(u"<a>1</a")));
+    EXPECT_EQ(DocumentXml(), u"<a>1</a>");
+}
+
 TEST_F(XmlDocument, TextNodesEscapeMarkupAndKeepQuotes) {
     EXPECT_EQ(TextNodeXml(u"This &is a ; test <>\\"), u"This &amp;is a ; test &lt;&gt;\\");
     EXPECT_EQ(TextNodeXml(u"C:\\Users\\O'Neil\\\"q\" & <b>"), u"C:\\Users\\O'Neil\\\"q\" &amp; &lt;b&gt;");

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <string>
 
+#include "common/hresult.h"
 #include "platform/posix/winrt/class_table.h"
 #include "platform/posix/winrt/runtime_object.h"
 #include "platform/posix/winrt/xml_errors.h"
@@ -19,12 +20,59 @@ namespace {
 // by the shape check rather than silently dropped.
 constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_fragment;
 
+using Tree = std::shared_ptr<const pugi::xml_document>;
+using Text = std::shared_ptr<const std::u16string>;
+
+// A server shows the same toast again and again, and a tree is never changed once
+// parsed: documents loaded from the text loaded last share its tree (and the text)
+// instead of parsing and checking it again.
+class LastLoad {
+public:
+    static LastLoad& Instance() {
+        static auto* const last = new LastLoad;  // never destroyed: documents may load while the process ends
+        return *last;
+    }
+
+    bool Find(std::u16string_view text, Tree& tree, Text& source) {
+        std::lock_guard guard(lock_);
+        if (!tree_ || *text_ != text) return false;
+        tree = tree_;
+        source = text_;
+        return true;
+    }
+
+    void Keep(Tree tree, Text source) noexcept {
+        std::lock_guard guard(lock_);
+        tree_.swap(tree);
+        text_.swap(source);
+    }  // the ones replaced go here, outside the lock
+
+private:
+    std::mutex lock_;
+    Tree tree_;
+    Text text_;
+};
+
+HRESULT Parse(std::u16string_view text, Tree& tree, Text& source) {
+    RETURN_IF_FAILED(CheckCharacterReferences(text));
+    auto parsed = std::make_shared<pugi::xml_document>();
+    const pugi::xml_parse_result result =
+        parsed->load_buffer(text.data(), text.size() * sizeof(WCHAR), kParseOptions, pugi::encoding_utf16_le);
+    RETURN_IF_FAILED(HResultFromParse(result));
+    RETURN_IF_FAILED(CheckDocumentShape(*parsed));
+    RETURN_IF_FAILED(CheckDocumentCharacters(*parsed));
+    tree = std::move(parsed);
+    source = std::make_shared<const std::u16string>(text);
+    LastLoad::Instance().Keep(tree, source);
+    return S_OK;
+}
+
 class XmlDocument final : public RuntimeObject<XmlDocument, winsdk::IXmlDocument, winsdk::IXmlDocumentIO,
                                                winsdk::IXmlNodeSerializer, IXmlSourceText> {
 public:
     static constexpr std::u16string_view kRuntimeClassName = u"Windows.Data.Xml.Dom.XmlDocument";
 
-    XmlDocument() : tree_(std::make_shared<const pugi::xml_document>()) {}
+    XmlDocument() : tree_(std::make_shared<const pugi::xml_document>()), source_(std::make_shared<const std::u16string>()) {}
 
     // IXmlDocument
     HRESULT STDMETHODCALLTYPE get_Doctype(IInspectable**) override { return E_NOTIMPL; }
@@ -48,17 +96,10 @@ public:
         UINT32 length = 0;
         const WCHAR* units = WindowsGetStringRawBuffer(xml, &length);
         try {
-            if (const HRESULT refused = CheckCharacterReferences(std::u16string_view(units, length)); FAILED(refused))
-                return refused;
-            auto parsedTree = std::make_shared<pugi::xml_document>();
-            const pugi::xml_parse_result parsed =
-                parsedTree->load_buffer(units, static_cast<size_t>(length) * sizeof(WCHAR), kParseOptions, pugi::encoding_utf16_le);
-            HRESULT hr = HResultFromParse(parsed);
-            if (SUCCEEDED(hr)) hr = CheckDocumentShape(*parsedTree);
-            if (SUCCEEDED(hr)) hr = CheckDocumentCharacters(*parsedTree);
-            if (FAILED(hr)) return hr;
-            std::shared_ptr<const pugi::xml_document> tree = std::move(parsedTree);
-            std::u16string source(units, length);
+            const std::u16string_view text(units, length);
+            Tree tree;
+            Text source;
+            if (!LastLoad::Instance().Find(text, tree, source)) RETURN_IF_FAILED(Parse(text, tree, source));
             std::lock_guard guard(lock_);
             tree_.swap(tree);
             source_.swap(source);
@@ -72,7 +113,7 @@ public:
 
     // IXmlNodeSerializer
     HRESULT STDMETHODCALLTYPE GetXml(HSTRING* outerXml) override {
-        std::shared_ptr<const pugi::xml_document> tree;
+        Tree tree;
         {
             std::lock_guard guard(lock_);
             tree = tree_;
@@ -85,15 +126,19 @@ public:
     // IXmlSourceText
     HRESULT STDMETHODCALLTYPE GetSourceText(HSTRING* text) override {
         if (text == nullptr) return E_POINTER;
-        std::lock_guard guard(lock_);
-        return WindowsCreateString(source_.data(), static_cast<UINT32>(source_.size()), text);
+        Text source;
+        {
+            std::lock_guard guard(lock_);
+            source = source_;
+        }
+        return WindowsCreateString(source->data(), static_cast<UINT32>(source->size()), text);
     }
 
 private:
     std::mutex lock_;
-    // Trees are replaced whole and never changed, so a reader may keep one past the lock.
-    std::shared_ptr<const pugi::xml_document> tree_;
-    std::u16string source_;
+    // Trees and texts are replaced whole and never changed, so a reader may keep one past the lock.
+    Tree tree_;
+    Text source_;
 };
 
 class XmlDocumentFactory final : public RuntimeObject<XmlDocumentFactory, IActivationFactory> {
