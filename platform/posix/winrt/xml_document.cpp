@@ -45,13 +45,18 @@ public:
         std::lock_guard guard(lock_);
         tree_.swap(tree);
         text_.swap(source);
-    }  // the ones replaced go here, outside the lock
+    }  // what they replace is let go on return, outside the lock
 
 private:
     std::mutex lock_;
     Tree tree_;
     Text text_;
 };
+
+const Text& EmptyText() {
+    static const auto* const empty = new Text(std::make_shared<const std::u16string>());
+    return *empty;
+}
 
 HRESULT Parse(std::u16string_view text, Tree& tree, Text& source) {
     RETURN_IF_FAILED(CheckCharacterReferences(text));
@@ -72,7 +77,7 @@ class XmlDocument final : public RuntimeObject<XmlDocument, winsdk::IXmlDocument
 public:
     static constexpr std::u16string_view kRuntimeClassName = u"Windows.Data.Xml.Dom.XmlDocument";
 
-    XmlDocument() : tree_(std::make_shared<const pugi::xml_document>()), source_(std::make_shared<const std::u16string>()) {}
+    XmlDocument() : tree_(std::make_shared<const pugi::xml_document>()), source_(EmptyText()) {}
 
     // IXmlDocument
     HRESULT STDMETHODCALLTYPE get_Doctype(IInspectable**) override { return E_NOTIMPL; }
