@@ -1,9 +1,10 @@
 // What a connection read of values and keys (and of subkeys looked up by
 // name), kept while the registry has had no commit since: a repeated value
 // read or key opening is then answered without SQLite, whose read transaction
-// takes and drops a lock on the shared log index. Whether anything was committed is told by the log index's header, which
-// every commit by any process rewrites (SQLite's documented WAL-index format:
-// two copies of a 48-byte header at the start of the -shm file).
+// takes and drops a lock on the shared log index. Whether anything was
+// committed is told by the log index's header, which every commit by any
+// process rewrites (SQLite's documented WAL-index format: two copies of a
+// 48-byte header at the start of the -shm file).
 #pragma once
 
 #include <array>
