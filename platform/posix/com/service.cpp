@@ -236,7 +236,7 @@ private:
     void ServeLoop(unsigned thread) {
         onServiceThread = true;
         std::unique_lock guard(lock_);
-        if (thread == 0) RunStarterWork(guard);
+        RunStarterWork(guard);
         for (;;) {
             if (!jobs_.empty() && (busy_ + 1 < started_ || StartThread())) {
                 KeepDeadlinesWatched();
@@ -247,10 +247,10 @@ private:
         }
     }
 
-    // A thread made here may start running long after it is made (its processor is
-    // idle and must be woken): the first one to run does the work for the first call
-    // if the client has not been told yet, counted busy as a job would be, so
-    // another thread watches meanwhile.
+    // The first of these threads to run does the work for the first call if the
+    // client has not been told yet (the scheduler may well put the first one made
+    // behind the thread that made it, and the next on an idle processor), counted
+    // busy as a job would be, so another thread watches meanwhile.
     void RunStarterWork(std::unique_lock<std::mutex>& guard) {
         ++busy_;
         guard.unlock();
