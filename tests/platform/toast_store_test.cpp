@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <set>
 #include <thread>
@@ -21,21 +22,37 @@ namespace {
 
 using pal::toast_store::Toast;
 
+// The UTC time as ISO 8601 text to the millisecond, as the store writes it.
+std::string UtcText(std::chrono::system_clock::time_point when) {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
+    const auto milliseconds =
+        std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch()).count() % 1000;
+    return text + std::string(".") + std::to_string(1000 + milliseconds).substr(1) + "Z";
+}
+
 TEST(ToastStore, KeepsEachToastExactlyAsGiven) {
     TemporaryPrefix prefix;
     // Unpaired surrogates and NULs survive: the text is kept as code units.
     const std::u16string odd(u"<t>\xD800 \u00e9\0</t>", 12);
     int64_t first = 0, second = 0;
     ASSERT_EQ(pal::toast_store::Append(u"Corvane.Tessaline", u"<toast/>", &first), S_OK);
+    const std::string before = UtcText(std::chrono::system_clock::now());
     ASSERT_EQ(pal::toast_store::Append(u"Other.App", odd, &second), S_OK);
+    const std::string after = UtcText(std::chrono::system_clock::now());
     EXPECT_GT(second, first);
 
     const std::optional<Toast> found = pal::toast_store::Find(second);
     ASSERT_TRUE(found.has_value());
     EXPECT_EQ(found->xml, odd);
     EXPECT_EQ(found->appUserModelId, "Other.App");
-    EXPECT_EQ(found->time.size(), 24u) << found->time;
-    EXPECT_EQ(found->time.back(), 'Z');
+    // Texts of one width: their order is the times' order.
+    EXPECT_EQ(found->time.size(), before.size()) << found->time;
+    EXPECT_LE(before, found->time);
+    EXPECT_LE(found->time, after);
     EXPECT_FALSE(pal::toast_store::Find(second + 1).has_value());
 
     std::vector<Toast> mine;
