@@ -74,12 +74,16 @@ HRESULT EndpointDirectory(std::string& directory, bool create) {
 HRESULT EndpointFile(REFCLSID clsid, const char* suffix, std::string& path, bool create) {
     std::string directory;
     RETURN_IF_FAILED(EndpointDirectory(directory, create));
+    path = EndpointFileIn(directory, clsid, suffix);
+    return S_OK;
+}
+
+std::string EndpointFileIn(const std::string& directory, REFCLSID clsid, const char* suffix) {
     char name[48];
     std::snprintf(name, sizeof name, "/%08X%04X%04X%02X%02X%02X%02X%02X%02X%02X%02X", clsid.Data1, clsid.Data2,
                   clsid.Data3, clsid.Data4[0], clsid.Data4[1], clsid.Data4[2], clsid.Data4[3], clsid.Data4[4],
                   clsid.Data4[5], clsid.Data4[6], clsid.Data4[7]);
-    path = directory + name + suffix;
-    return S_OK;
+    return directory + name + suffix;
 }
 
 bool SomeoneListens(const std::string& path) noexcept {

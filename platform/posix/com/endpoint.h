@@ -16,6 +16,7 @@ HRESULT EndpointDirectory(std::string& directory, bool create);
 
 // "<directory>/<32 hex digits of the CLSID><suffix>".
 HRESULT EndpointFile(REFCLSID clsid, const char* suffix, std::string& path, bool create);
+std::string EndpointFileIn(const std::string& directory, REFCLSID clsid, const char* suffix);
 
 // True when a server listens on the socket at path (even one too busy to accept now).
 bool SomeoneListens(const std::string& path) noexcept;

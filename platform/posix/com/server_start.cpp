@@ -138,7 +138,7 @@ public:
                 const HRESULT taken = directory.Take(deadline);
                 if (taken == RPC_E_TIMEOUT) return CO_E_SERVER_EXEC_FAILURE;
                 RETURN_IF_FAILED(taken);
-                RETURN_IF_FAILED(EndpointFile(clsid, kStartLockSuffix, path, true));
+                path = EndpointFileIn(directory.Directory(), clsid, kStartLockSuffix);
                 if (file_ >= 0) close(file_);
                 file_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
                 if (file_ < 0) return HResultFromWin32(Win32ErrorFromErrno(errno));

@@ -114,8 +114,7 @@ public:
         RETURN_IF_FAILED(StartThreads());
         EndpointDirectoryLock directory;
         RETURN_IF_FAILED(directory.Take(Clock::now() + kDirectoryLockWait));
-        std::string path;
-        RETURN_IF_FAILED(EndpointFile(clsid, kSocketSuffix, path, true));
+        const std::string path = EndpointFileIn(directory.Directory(), clsid, kSocketSuffix);
         if (SomeoneListens(path)) return CO_E_OBJISREG;
 
         sockaddr_un address{};
