@@ -71,9 +71,9 @@ HRESULT EndpointDirectory(std::string& directory, bool create) {
     return S_OK;
 }
 
-HRESULT EndpointFile(REFCLSID clsid, const char* suffix, std::string& path, bool create) {
+HRESULT EndpointFile(REFCLSID clsid, const char* suffix, std::string& path) {
     std::string directory;
-    RETURN_IF_FAILED(EndpointDirectory(directory, create));
+    RETURN_IF_FAILED(EndpointDirectory(directory, false));
     path = EndpointFileIn(directory, clsid, suffix);
     return S_OK;
 }

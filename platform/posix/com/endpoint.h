@@ -14,8 +14,9 @@ namespace pal::com {
 // missing directory is ERROR_PATH_NOT_FOUND: no server of the prefix runs.
 HRESULT EndpointDirectory(std::string& directory, bool create);
 
-// "<directory>/<32 hex digits of the CLSID><suffix>".
-HRESULT EndpointFile(REFCLSID clsid, const char* suffix, std::string& path, bool create);
+// "<directory>/<32 hex digits of the CLSID><suffix>", in the directory as it is
+// (ERROR_PATH_NOT_FOUND without one) or in one already found.
+HRESULT EndpointFile(REFCLSID clsid, const char* suffix, std::string& path);
 std::string EndpointFileIn(const std::string& directory, REFCLSID clsid, const char* suffix);
 
 // True when a server listens on the socket at path (even one too busy to accept now).

@@ -44,7 +44,7 @@ struct Wanted {
 // the one listening is on its way out); any other result is final.
 HRESULT TryRunningServer(const Wanted& wanted, const Clock::time_point& deadline) {
     std::string path;
-    const HRESULT where = EndpointFile(wanted.clsid, kSocketSuffix, path, false);
+    const HRESULT where = EndpointFile(wanted.clsid, kSocketSuffix, path);
     if (where == HResultFromWin32(ERROR_PATH_NOT_FOUND)) return CO_E_SERVER_STOPPING;  // no server of the prefix runs
     RETURN_IF_FAILED(where);
     std::shared_ptr<Channel> channel;

@@ -20,12 +20,13 @@ void AdoptStarterReadiness() noexcept;
 void TellStarterServing() noexcept;
 // Work that the first call of a server a client started will want done (the toast
 // store opened, say) is done while that client connects: work given here before the
-// classes are first served runs once, on the first service thread if it starts before
-// the client is told (it has nothing to serve yet), else on the thread that resumed or
-// registered the classes, after the client is told. Other processes leave it to the
-// call that needs it.
+// classes are first served runs once, on the first service thread to run if that is
+// before the client is told (it has nothing to serve yet), else on the thread that
+// resumed or registered the classes, after the client is told. Other processes leave
+// it to the call that needs it.
 void DoWhileStarterConnects(void (*work)()) noexcept;
-// Called by the first service thread as it starts: the work given so far.
+// Called by each service thread as it starts: the work given so far, if the client
+// has not been told yet and no other thread took it.
 void RunWorkGivenSoFar() noexcept;
 // Called by the class table once it is let go, after telling the starter: the rest.
 void RunWorkWhileStarterConnects() noexcept;

@@ -13,7 +13,7 @@ void SetMessageDeadline(DWORD milliseconds) noexcept { pal::com::SetMessageDeadl
 
 std::string ComEndpointPath(REFCLSID clsid) {
     std::string path;
-    return SUCCEEDED(pal::com::EndpointFile(clsid, pal::com::kSocketSuffix, path, false)) ? path : std::string();
+    return SUCCEEDED(pal::com::EndpointFile(clsid, pal::com::kSocketSuffix, path)) ? path : std::string();
 }
 
 std::string ComEndpointDirectory() {

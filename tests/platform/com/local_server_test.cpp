@@ -148,8 +148,8 @@ TEST_F(LocalServerTest, ServerEndsWithItsLastReferenceAndTheNextActivationStarts
 }
 
 // Work a started server does for its first call (opening the toast store) runs
-// while its starter connects: after the starter hears that it serves, off the
-// class table, so the starter's activation and calls never wait for it; and once.
+// while its starter connects, off the class table and off the threads that serve
+// calls, so the starter's activation and calls never wait for it; and once.
 TEST_F(LocalServerTest, WorkForTheFirstCallRunsWhileTheStarterConnects) {
     struct WorkGiven {
         WorkGiven() { setenv("COMTEST_WORK_WHILE_CONNECTING", "1", 1); }
