@@ -10,9 +10,9 @@ import sys
 # (figure, program, benchmark, floor program, floor benchmark); a floor of None has no ratio.
 ROWS = [
     ("warm `Activate` round trip to QuillNotification, toast committed", "server_bench",
-     "WarmActivateRoundTrip", "floor_bench", "UnixSocketPingPong/real_time"),
+     "WarmActivateRoundTrip", "floor_bench", "UnixSocketPingPong/spinning:0/real_time"),
     ("warm round trip to the test server (transport only)", "com_bench",
-     "WarmActivateRoundTrip", "floor_bench", "UnixSocketPingPong/real_time"),
+     "WarmActivateRoundTrip", "floor_bench", "UnixSocketPingPong/spinning:0/real_time"),
     ("cold activation of QuillNotification, until the toast is stored", "server_bench",
      "ColdActivation/iterations:30", "floor_bench", "SpawnAndReap/real_time"),
     ("cold activation of the test server", "com_bench",
@@ -28,7 +28,9 @@ ROWS = [
     ("`DeliverToast` into the store, 1 thread", "toast_bench",
      "DeliverIntoStore/real_time", "floor_bench", "SqliteWalInsert/full:0/real_time"),
     ("Unix-socket ping-pong between two processes (floor)", "floor_bench",
-     "UnixSocketPingPong/real_time", None, None),
+     "UnixSocketPingPong/spinning:0/real_time", None, None),
+    ("the same ping-pong, each side spinning up to 100 µs before it sleeps (for comparison)", "floor_bench",
+     "UnixSocketPingPong/spinning:1/real_time", None, None),
     ("starting and reaping `/bin/true` (floor)", "floor_bench", "SpawnAndReap/real_time", None, None),
     ("one SQLite WAL insert, synchronous=NORMAL (floor)", "floor_bench",
      "SqliteWalInsert/full:0/real_time", None, None),

@@ -91,22 +91,24 @@ HRESULT Channel::Call(Request kind, const WireWriter& request, std::vector<uint8
         if (wait == Wait::TimedOut) return Broken(RPC_E_TIMEOUT);
         if (wait == Wait::ServerGone) return Broken(RPC_E_DISCONNECTED);
     }
-    // The reply cannot be there yet: wait first, then read what came.
+    // A short call's reply comes sooner than a sleeping thread wakes: spin for it first.
     IncomingMessage incoming;
-    for (;;) {
+    auto progress = IncomingMessage::Progress::Incomplete;
+    replySpin_.Spin([&] {
+        progress = incoming.ReadFrom(socket_);
+        return progress != IncomingMessage::Progress::Incomplete;
+    });
+    while (progress == IncomingMessage::Progress::Incomplete) {
         const Wait wait = WaitFor(POLLIN, deadline);
         if (wait == Wait::TimedOut) return Broken(RPC_E_TIMEOUT);
         if (wait == Wait::ServerGone) return Broken(RPC_E_DISCONNECTED);
-        switch (incoming.ReadFrom(socket_)) {
-        case IncomingMessage::Progress::Complete:
-            if (incoming.Kind() != (static_cast<uint16_t>(kind) | kReplyFlag)) return Broken(RPC_E_INVALID_DATA);
-            reply = incoming.TakePayload();
-            return S_OK;
-        case IncomingMessage::Progress::Malformed: return Broken(RPC_E_INVALID_DATA);
-        case IncomingMessage::Progress::Closed: return Broken(RPC_E_DISCONNECTED);
-        case IncomingMessage::Progress::Incomplete: break;
-        }
+        progress = incoming.ReadFrom(socket_);
     }
+    if (progress == IncomingMessage::Progress::Malformed) return Broken(RPC_E_INVALID_DATA);
+    if (progress == IncomingMessage::Progress::Closed) return Broken(RPC_E_DISCONNECTED);
+    if (incoming.Kind() != (static_cast<uint16_t>(kind) | kReplyFlag)) return Broken(RPC_E_INVALID_DATA);
+    reply = incoming.TakePayload();
+    return S_OK;
 }
 
 HRESULT Channel::CallForObject(Request kind, const WireWriter& request, uint64_t& id, const Deadline& deadline) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/posix/com/deadline.h"
+#include "platform/posix/com/spin_before_sleep.h"
 #include "platform/posix/com/wire.h"
 
 namespace pal::com {
@@ -38,6 +39,9 @@ public:
     HRESULT CallForResult(Request kind, const WireWriter& request, const Deadline& deadline);
 
 private:
+    // Long enough for a call that does little, or commits a row to a database, to be answered.
+    static constexpr std::chrono::microseconds kReplySpin{100};
+
     enum class Wait { Ready, TimedOut, ServerGone };
     Wait WaitFor(short events, const Deadline& deadline) noexcept;
     HRESULT Broken(HRESULT hr) noexcept;
@@ -46,6 +50,7 @@ private:
     const int serverProcess_;  // a pidfd of the server, or -1 when it is this process or cannot be watched
     std::mutex lock_;
     bool broken_ = false;
+    SpinBeforeSleep replySpin_{kReplySpin};
 };
 
 }  // namespace pal::com

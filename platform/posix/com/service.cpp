@@ -33,6 +33,7 @@
 #include "platform/posix/com/endpoint.h"
 #include "platform/posix/com/endpoint_lock.h"
 #include "platform/posix/com/message_io.h"
+#include "platform/posix/com/spin_before_sleep.h"
 #include "platform/posix/com/starter_readiness.h"
 #include "platform/posix/com/stub.h"
 #include "platform/posix/process/spawn.h"
@@ -50,6 +51,8 @@ constexpr uint64_t kWakeId = 0;
 constexpr uint32_t kReadEvents = EPOLLIN | EPOLLRDHUP | EPOLLONESHOT;
 constexpr uint32_t kWriteEvents = EPOLLOUT | EPOLLONESHOT;
 constexpr uint32_t kAcceptEvents = EPOLLIN | EPOLLONESHOT;
+// A client making calls in a row sends the next within this of the last reply.
+constexpr std::chrono::microseconds kNextRequestSpin{50};
 
 std::atomic<DWORD> messageDeadline{10000};
 thread_local bool onServiceThread = false;
@@ -88,6 +91,7 @@ struct Connection {
     IncomingMessage incoming;
     OutgoingMessage outgoing;
     ConnectionStub stub;
+    SpinBeforeSleep nextRequestSpin{kNextRequestSpin};  // used by the thread whose turn it is
 };
 
 struct Job {
@@ -453,6 +457,7 @@ private:
                 guard.lock();
             } else {
                 const OutgoingMessage::Progress sent = Serve(*job.connection);
+                if (sent == OutgoingMessage::Progress::Sent) AwaitNextRequest(*job.connection);
                 guard.lock();
                 Answered(job.id, job.connection, sent);
             }
@@ -476,14 +481,23 @@ private:
         return connection.outgoing.WriteTo(connection.socket);
     }
 
+    // Spins a little for the client's next call, which it often sends at once:
+    // this thread then runs it without sleeping or waking another for it.
+    static void AwaitNextRequest(Connection& connection) {
+        connection.nextRequestSpin.Spin([&connection] {
+            uint8_t byte;
+            return recv(connection.socket, &byte, 1, MSG_PEEK | MSG_DONTWAIT) >= 0 || (errno != EAGAIN && errno != EINTR);
+        });
+    }
+
     void Answered(uint64_t id, const std::shared_ptr<Connection>& connection, OutgoingMessage::Progress sent) {
         if (sent == OutgoingMessage::Progress::Failed || draining_) {
             Drop(id);
         } else if (sent == OutgoingMessage::Progress::Sent) {
-            // The reply often wakes the client on this very CPU, and it sends its next
-            // request before this thread is back: read it now, so that this thread runs
-            // it rather than the watch waking another thread for it. Otherwise the
-            // connection is watched again.
+            // The client's next request may be here already (this thread waited a
+            // little for it): read it now, so that this thread runs it rather than
+            // the watch waking another thread for it. Otherwise the connection is
+            // watched again.
             connection->turn = Turn::Reading;
             Advance(id, connection);
         } else {
