@@ -5,7 +5,10 @@
 // runs the peer. A spin that finds nothing (the peer was slow, or every
 // processor was busy and the spinning only stood in its way) makes the next
 // waits sleep at once, more of them after each such spin, until one is tried
-// again. With a single processor to run on, it never spins.
+// again. The first wait on a peer sleeps too: a new peer is slow to answer
+// its first message (a thread of it must wake for it, or it is still
+// starting), and spinning then only takes a processor it needs. With a single
+// processor to run on, it never spins.
 #pragma once
 
 #include <chrono>
@@ -45,7 +48,7 @@ private:
     const std::chrono::microseconds budget_;
     const bool enabled_;
     unsigned backoff_ = 0;  // waits that sleep at once after the last spin that found nothing
-    unsigned skip_ = 0;     // of those, still to come
+    unsigned skip_ = 1;     // of those, still to come; the first wait is one
 };
 
 }  // namespace pal::com

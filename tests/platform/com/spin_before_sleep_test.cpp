@@ -1,7 +1,7 @@
-// Spinning for a peer: it stops at the first sign of it, gives up within its
-// budget, backs off further after each spin that found nothing but always
-// tries again, starts over after a spin that found the peer, and never spins
-// with a single processor.
+// Spinning for a peer: not for its first answer; then it stops at the first
+// sign of it, gives up within its budget, backs off further after each spin
+// that found nothing but always tries again, starts over after a spin that
+// found the peer, and never spins with a single processor.
 #include "platform/posix/com/spin_before_sleep.h"
 
 #include <gtest/gtest.h>
@@ -38,9 +38,9 @@ std::vector<int> Spun(const std::vector<int>& polls) {
 
 TEST(SpinBeforeSleep, BacksOffAfterEachFruitlessSpinUpToALimitAndStartsOverWhenThePeerCame) {
     SpinBeforeSleep spin(20us, true);
-    // Spins, then sleeps at once 1, 2, 4, ... 64 times between spins, and keeps trying every 65th.
+    // Sleeps first; spins, then sleeps at once 1, 2, 4, ... 64 times between spins, and keeps trying every 65th.
     EXPECT_EQ(Spun(PollsPerWait(spin, 400)),
-              (std::vector<int>{0, 2, 5, 10, 19, 36, 69, 134, 199, 264, 329, 394}));
+              (std::vector<int>{1, 3, 6, 11, 20, 37, 70, 135, 200, 265, 330, 395}));
 
     // A peer that comes on the third poll ends the next spin at once; the wait after it spins again.
     int polls = 0;
