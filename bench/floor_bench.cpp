@@ -1,7 +1,7 @@
 // The floors the other figures are read against, measured in the same run on
 // the same machine: a round trip between two processes over a Unix socket
 // (each side sleeping until the other's message comes, as the floor of the
-// round trips; and each side spinning up to 100 µs for it first, as the
+// round trips; and each side spinning up to 50 µs for it first, as the
 // transport does, for comparison),
 // starting and reaping a trivial program, and SQLite's own cost for one
 // committed WAL insert (as the toast store and the registry commit) and for
@@ -27,7 +27,7 @@ namespace {
 
 constexpr size_t kMessageBytes = 64;  // about an Activate request's header and a short argument
 
-constexpr auto kSpin = std::chrono::microseconds(100);
+constexpr auto kSpin = std::chrono::microseconds(50);
 
 // Polls for bytes to read for up to kSpin; true once there are some.
 bool SpinForBytes(int socket) {

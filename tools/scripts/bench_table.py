@@ -29,7 +29,7 @@ ROWS = [
      "DeliverIntoStore/real_time", "floor_bench", "SqliteWalInsert/full:0/real_time"),
     ("Unix-socket ping-pong between two processes (floor)", "floor_bench",
      "UnixSocketPingPong/spinning:0/real_time", None, None),
-    ("the same ping-pong, each side spinning up to 100 µs before it sleeps (for comparison)", "floor_bench",
+    ("the same ping-pong, each side spinning up to 50 µs before it sleeps (for comparison)", "floor_bench",
      "UnixSocketPingPong/spinning:1/real_time", None, None),
     ("starting and reaping `/bin/true` (floor)", "floor_bench", "SpawnAndReap/real_time", None, None),
     ("one SQLite WAL insert, synchronous=NORMAL (floor)", "floor_bench",
