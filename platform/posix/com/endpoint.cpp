@@ -42,19 +42,34 @@ std::string BaseDirectory() {
     return sharedMemory ? "/dev/shm" : "/tmp";
 }
 
+// Named after the user and the prefix's real path. Worked out once per prefix
+// and runtime directory on each thread (as the prefix is checked once): the
+// real path costs a lookup per component, and every activation asks several times.
+std::string DirectoryOf(const std::string& prefix, uid_t user) {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    std::string key = prefix;
+    key.push_back('\0');
+    if (runtime != nullptr) key += runtime;
+    thread_local std::string namedFor, named;
+    if (key == namedFor) return named;
+
+    char canonical[PATH_MAX];
+    const std::string identity = realpath(prefix.c_str(), canonical) ? canonical : prefix;
+    char name[64];
+    std::snprintf(name, sizeof name, "/pal-com-%u-%016llx", static_cast<unsigned>(user),
+                  static_cast<unsigned long long>(Fnv1a(identity, Fnv1a(std::to_string(user)))));
+    named = BaseDirectory() + name;
+    namedFor = std::move(key);
+    return named;
+}
+
 }  // namespace
 
 HRESULT EndpointDirectory(std::string& directory, bool create) {
     std::string prefix;
     RETURN_IF_WIN32_ERROR(FindPrefix(prefix));
-    char canonical[PATH_MAX];
-    const std::string identity = realpath(prefix.c_str(), canonical) ? canonical : prefix;
-
     const uid_t user = geteuid();
-    char name[64];
-    std::snprintf(name, sizeof name, "/pal-com-%u-%016llx", static_cast<unsigned>(user),
-                  static_cast<unsigned long long>(Fnv1a(identity, Fnv1a(std::to_string(user)))));
-    std::string path = BaseDirectory() + name;
+    std::string path = DirectoryOf(prefix, user);
     struct stat info{};
     // The last server of the prefix may remove the directory between the two
     // looks; one that is to be made is then made again.
