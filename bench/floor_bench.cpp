@@ -1,8 +1,8 @@
 // The floors the other figures are read against, measured in the same run on
 // the same machine: a round trip between two processes over a Unix socket
 // (each side sleeping until the other's message comes, as the floor of the
-// round trips; and each side spinning up to 50 µs for it first, as the
-// transport does, for comparison),
+// round trips; and each side spinning up to 50 µs for it first, for
+// comparison, since the transport spins too),
 // starting and reaping a trivial program, and SQLite's own cost for one
 // committed WAL insert (as the toast store and the registry commit) and for
 // one prepared point query.

@@ -40,8 +40,9 @@ public:
 
 private:
     // Long enough for a call that does little, or commits a row to a database, to be
-    // answered; about twice what waking a halted processor of a virtual machine takes.
-    static constexpr std::chrono::microseconds kReplySpin{50};
+    // answered even when the machine is busy; a few times what waking a thread on
+    // another processor takes on a virtual machine.
+    static constexpr std::chrono::microseconds kReplySpin{100};
 
     enum class Wait { Ready, TimedOut, ServerGone };
     Wait WaitFor(short events, const Deadline& deadline) noexcept;

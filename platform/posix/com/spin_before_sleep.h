@@ -1,6 +1,6 @@
-// Spinning briefly for a peer before sleeping on it. Where idle processors
-// halt (virtual machines above all), a thread put to sleep takes tens of
-// microseconds to wake, longer than a short call takes to be answered: a
+// Spinning briefly for a peer before sleeping on it. Where waking a thread on
+// another processor is slow (tens of microseconds on virtual machines), a
+// thread put to sleep wakes later than a short call takes to be answered: a
 // thread that expects its peer soon polls instead, while another processor
 // runs the peer. A spin that finds nothing (the peer was slow, or every
 // processor was busy and the spinning only stood in its way) makes the next
