@@ -33,8 +33,7 @@ uint64_t Fnv1a(const std::string& text, uint64_t hash = 0xcbf29ce484222325ull) {
     return hash;
 }
 
-std::string BaseDirectory() {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+std::string BaseDirectory(const char* runtime) {
     if (runtime != nullptr && runtime[0] == '/' && std::string(runtime).size() + 40 <= kLongestDirectory)
         return runtime;
     struct stat memory{};
@@ -58,7 +57,7 @@ std::string DirectoryOf(const std::string& prefix, uid_t user) {
     char name[64];
     std::snprintf(name, sizeof name, "/pal-com-%u-%016llx", static_cast<unsigned>(user),
                   static_cast<unsigned long long>(Fnv1a(identity, Fnv1a(std::to_string(user)))));
-    named = BaseDirectory() + name;
+    named = BaseDirectory(runtime) + name;
     namedFor = std::move(key);
     return named;
 }
