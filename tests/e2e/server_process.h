@@ -75,11 +75,12 @@ inline bool RegisterServerAndActivator() {
                           sizeof kActivatorClsid) == ERROR_SUCCESS;
 }
 
-// The live server processes of the current prefix. A server that has exited
-// but not been reaped has neither executable nor environment and is not listed.
-inline std::vector<pid_t> ServerProcesses() {
+// The live server processes of the current prefix (running the executable
+// given, the build's server by default). A server that has exited but not been
+// reaped has neither executable nor environment and is not listed.
+inline std::vector<pid_t> ServerProcesses(const std::string& executable = kServer) {
     std::error_code error;
-    const std::filesystem::path server = std::filesystem::canonical(kServer, error);
+    const std::filesystem::path server = std::filesystem::canonical(executable, error);
     const std::string marker = std::string("PAL_PREFIX=") + std::getenv("PAL_PREFIX");
     std::vector<pid_t> found;
     for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
@@ -96,9 +97,9 @@ inline std::vector<pid_t> ServerProcesses() {
 }
 
 // Waits up to the time given for every server of the prefix to end; true when they did.
-inline bool ServersEndWithin(std::chrono::milliseconds limit) {
+inline bool ServersEndWithin(std::chrono::milliseconds limit, const std::string& executable = kServer) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!ServerProcesses().empty()) {
+    while (!ServerProcesses(executable).empty()) {
         if (std::chrono::steady_clock::now() >= deadline) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
