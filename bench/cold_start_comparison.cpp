@@ -1,19 +1,25 @@
-// Compares the cold activation of two or more builds of the server. Each start
-// in turn runs the next build (the class's LocalServer32 pointed at it), the
-// order reversed every other round, so that the machine's drift over the
-// minutes falls on every build alike; the differences are taken start by
-// start against the first build's start of the same round. A whole benchmark
+// Compares the cold activation of two or more builds of the server. Each round
+// starts every build once (the class's LocalServer32 pointed at it), in an
+// order shuffled each round, so that the machine's drift over the minutes and
+// the speed of starting the same program again fall on every build alike; the
+// differences are taken start by start against the first build's start of the
+// same round. A whole benchmark
 // run compared with another tells apart only differences of about 5% here;
 // this tells tens of microseconds.
 //
 //   build/bin/cold_start_comparison [--starts N] SERVER SERVER [SERVER...]
 #include <notification_platform.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <numeric>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -29,6 +35,19 @@ using namespace std::chrono_literals;
 
 const winsdk::NOTIFICATION_USER_INPUT_DATA kInputs[] = {{u"Path", u"C:\\Users\\Ana\\R&D <archive>"},
                                                      {u"ShowAgainChoice", u"true"}};
+
+// Drops the file's cached pages and reads it through, so that every build compared starts from pages cached alike.
+bool CacheAlike(const std::string& path) {
+    const int file = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (file < 0) return false;
+    fsync(file);  // only clean pages can be dropped
+    posix_fadvise(file, 0, 0, POSIX_FADV_DONTNEED);
+    std::vector<char> buffer(1 << 20);
+    while (read(file, buffer.data(), buffer.size()) > 0) {
+    }
+    close(file);
+    return true;
+}
 
 bool UseServer(const std::string& path) {
     unique_hkey key;
@@ -78,6 +97,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: cold_start_comparison [--starts N] SERVER SERVER [SERVER...]\n");
         return 2;
     }
+    for (const std::string& server : servers) {
+        if (!CacheAlike(server)) {
+            std::fprintf(stderr, "cold_start_comparison: cannot read %s\n", server.c_str());
+            return 1;
+        }
+    }
     TemporaryPrefix prefix;
     for (const char* variable : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"}) unsetenv(variable);
     setenv("LANG", "en_GB.UTF-8", 1);
@@ -87,9 +112,12 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::vector<std::vector<double>> times(servers.size());
+    std::vector<size_t> order(servers.size());
+    std::iota(order.begin(), order.end(), size_t{0});
+    std::mt19937 shuffler(1);
     for (int round = 0; round < rounds; ++round) {
-        for (size_t turn = 0; turn < servers.size(); ++turn) {
-            const size_t which = round % 2 == 0 ? turn : servers.size() - 1 - turn;
+        std::shuffle(order.begin(), order.end(), shuffler);
+        for (const size_t which : order) {
             const double time = UseServer(servers[which]) ? ColdActivation(servers[which]) : -1;
             if (time < 0) {
                 std::fprintf(stderr, "cold_start_comparison: %s failed to start or to store the toast\n",
