@@ -13,28 +13,12 @@
 #include <vector>
 
 #include "bench/local_activator.h"
+#include "bench/server_prefix.h"
 #include "tests/e2e/server_process.h"
-#include "tests/support/temporary_prefix.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-
-// A prefix with the server registered, in English, and no server left behind.
-class ServerPrefix {
-public:
-    ServerPrefix() {
-        for (const char* variable : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"}) unsetenv(variable);
-        setenv("LANG", "en_GB.UTF-8", 1);
-        registered_ = e2e::RegisterServerAndActivator();
-    }
-    ~ServerPrefix() { e2e::KillServers(); }
-    bool Registered() const { return registered_; }
-
-private:
-    TemporaryPrefix prefix_;
-    bool registered_ = false;
-};
 
 // The resident memory of the running server after its warm calls, from /proc.
 double ServerResidentKib() {
@@ -47,9 +31,6 @@ double ServerResidentKib() {
     return 0;
 }
 
-const winsdk::NOTIFICATION_USER_INPUT_DATA kInputs[] = {{u"Path", u"C:\\Users\\Ana\\R&D <archive>"},
-                                                     {u"ShowAgainChoice", u"true"}};
-
 void WarmActivateRoundTrip(benchmark::State& state) {
     const ClientApartment apartment;
     {
@@ -57,7 +38,7 @@ void WarmActivateRoundTrip(benchmark::State& state) {
         const auto callback = CreateLocalActivator(e2e::kActivator);  // held: the server stays up between iterations
         if (!prefix.Registered() || !callback) state.SkipWithError("the server could not be started");
         for (auto _ : state) {
-            if (callback->Activate(u"Corvane.Tessaline", u"RivaVavirezar.display", kInputs, 2) != S_OK)
+            if (callback->Activate(u"Corvane.Tessaline", u"RivaVavirezar.display", kWarningInputs, 2) != S_OK)
                 state.SkipWithError("Activate failed");
         }
         state.counters["server_rss_kib"] = ServerResidentKib();
@@ -72,7 +53,7 @@ void ColdActivation(benchmark::State& state) {
         if (!prefix.Registered()) state.SkipWithError("registration failed");
         for (auto _ : state) {
             auto callback = CreateLocalActivator(e2e::kActivator);  // starts the server and waits for its class object
-            if (!callback || callback->Activate(u"Corvane.Tessaline", u"RivaVavirezar.display", kInputs, 2) != S_OK)
+            if (!callback || callback->Activate(u"Corvane.Tessaline", u"RivaVavirezar.display", kWarningInputs, 2) != S_OK)
                 state.SkipWithError("activation failed");
             state.PauseTiming();
             callback.reset();
