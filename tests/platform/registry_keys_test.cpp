@@ -176,11 +176,16 @@ TEST_F(RegistryKeys, DeleteKeyExIsFoundInAdvapi32ByName) {
 
 TEST_F(RegistryKeys, HandlesKeepTheirRights) {
     Create(HKEY_CURRENT_USER, ScratchKey(TEXT("Rights")).c_str());
-    unique_hkey readOnly;
-    ASSERT_EQ(Open(HKEY_CURRENT_USER, ScratchKey(TEXT("Rights")).c_str(), KEY_READ, readOnly), ERROR_SUCCESS);
     const DWORD one = 1;
-    EXPECT_EQ(RegSetValueExW(readOnly.get(), TEXT("v"), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(RegDeleteValueW(readOnly.get(), TEXT("v")), ERROR_ACCESS_DENIED);
+    constexpr REGSAM kGenericRead = 0x80000000;  // GENERIC_READ, which a key maps to KEY_READ
+    for (const REGSAM reading : {static_cast<REGSAM>(KEY_READ), kGenericRead}) {
+        unique_hkey readOnly;
+        ASSERT_EQ(Open(HKEY_CURRENT_USER, ScratchKey(TEXT("Rights")).c_str(), reading, readOnly), ERROR_SUCCESS);
+        EXPECT_EQ(RegSetValueExW(readOnly.get(), TEXT("v"), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4),
+                  ERROR_ACCESS_DENIED)
+            << std::hex << reading;
+        EXPECT_EQ(RegDeleteValueW(readOnly.get(), TEXT("v")), ERROR_ACCESS_DENIED) << std::hex << reading;
+    }
 
     unique_hkey writeOnly;
     ASSERT_EQ(Open(HKEY_CURRENT_USER, ScratchKey(TEXT("Rights")).c_str(), KEY_WRITE, writeOnly), ERROR_SUCCESS);
@@ -189,6 +194,30 @@ TEST_F(RegistryKeys, HandlesKeepTheirRights) {
     WCHAR name[16];
     DWORD length = 16;
     EXPECT_EQ(RegEnumKeyExW(writeOnly.get(), 0, name, &length, nullptr, nullptr, nullptr, nullptr), ERROR_ACCESS_DENIED);
+}
+
+// A key's name may be 255 characters long and a value's 16,383: one more is refused.
+TEST_F(RegistryKeys, KeyNamesUpToTheLimitAreTakenAndLongerOnesRefused) {
+    SKIP_WHERE_WINE_DIFFERS(WineDifference::kLongKeyNamesAccepted);
+    unique_hkey parent = Create(HKEY_CURRENT_USER, ScratchKey(TEXT("Limits")).c_str());
+    for (const size_t length : {size_t{255}, size_t{256}}) {
+        const RegistryText name(length, TEXT('k'));
+        unique_hkey key;
+        EXPECT_EQ(RegCreateKeyExW(parent.get(), name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr),
+                  length <= 255 ? ERROR_SUCCESS : ERROR_INVALID_PARAMETER)
+            << length;
+    }
+}
+
+TEST_F(RegistryKeys, ValueNamesUpToTheLimitAreTakenAndLongerOnesRefused) {
+    unique_hkey parent = Create(HKEY_CURRENT_USER, ScratchKey(TEXT("Limits")).c_str());
+    const DWORD one = 1;
+    for (const size_t length : {size_t{16383}, size_t{16384}}) {
+        const RegistryText name(length, TEXT('v'));
+        EXPECT_EQ(RegSetValueExW(parent.get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4),
+                  length <= 16383 ? ERROR_SUCCESS : ERROR_INVALID_PARAMETER)
+            << length;
+    }
 }
 
 TEST_F(RegistryKeys, CreatingBelowAKeyNeedsTheRightToCreate) {

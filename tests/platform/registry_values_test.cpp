@@ -96,7 +96,7 @@ TEST_F(RegistryValues, AnUnterminatedTextComesBackAsStored) {
 
 TEST_F(RegistryValues, ShortBuffersGetTheNeededSizeAndMissingValuesAreNotFound) {
     ASSERT_EQ(Set(TEXT("v"), REG_BINARY, {1, 2, 3, 4, 5, 6}), ERROR_SUCCESS);
-    BYTE buffer[4] = {9, 9, 9, 9};
+    BYTE buffer[5] = {9, 9, 9, 9, 9};  // one byte short
     DWORD size = sizeof(buffer), type = 0;
     EXPECT_EQ(RegQueryValueExW(Key(), TEXT("v"), nullptr, &type, buffer, &size), ERROR_MORE_DATA);
     EXPECT_EQ(size, 6u);

@@ -54,6 +54,9 @@ enum class WineDifference {
     // (documented "must be zero"): our platform refuses them with
     // ERROR_INVALID_PARAMETER; Wine 8 accepts most of them.
     kInvalidKeyOptionsAccepted,
+    // A key name of more than 255 characters: Windows refuses it with
+    // ERROR_INVALID_PARAMETER, as our platform does; Wine 8 creates the key.
+    kLongKeyNamesAccepted,
     // Not Wine's fault: our platform opens modules as data files only and
     // answers ERROR_NOT_SUPPORTED for code; Windows and Wine load it.
     kCodeModulesOnWindowsOnly,
@@ -73,6 +76,7 @@ inline const char* WineDifferenceReason(WineDifference difference) {
         case WineDifference::kCreateBelowReadOnlyKey: return "Wine creates a subkey below a read-only handle";
         case WineDifference::kVolatileKeysAndLinksOnWindowsOnly: return "our Linux platform has no volatile keys or links";
         case WineDifference::kInvalidKeyOptionsAccepted: return "Wine accepts unknown key options and both views at once";
+        case WineDifference::kLongKeyNamesAccepted: return "Wine creates keys whose names are longer than 255 characters";
         case WineDifference::kCodeModulesOnWindowsOnly: return "our Linux platform loads no code from modules";
     }
     return "";

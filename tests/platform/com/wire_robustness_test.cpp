@@ -6,6 +6,10 @@
 #include <sys/fsuid.h>
 #include <sys/wait.h>
 
+#include <fstream>
+#include <iterator>
+#include <string>
+
 #include "common/com_ptr.h"
 #include "tests/platform/com/local_server_fixture.h"
 #include "tests/platform/com/raw_peer.h"
@@ -38,6 +42,14 @@ protected:
         EXPECT_FALSE(ProcessEnded(ServerPid()));
     }
 
+    static long PeakResidentKiB(int pid) {
+        std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+        for (std::string line; std::getline(status, line);) {
+            if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+        }
+        return -1;
+    }
+
     com_ptr<INotificationActivationCallback> client_;
     std::string endpoint_;
 };
@@ -66,6 +78,14 @@ TEST_F(WireRobustnessTest, BadMessagesCloseOnlyTheirConnection) {
     auto unknownObject = comtest::Header(1, 6, 8 + 4 + 4 + 4 + 4);  // Activate on an object never handed out
     unknownObject.resize(unknownObject.size() + 24, 0);
     ExpectOnlyThatConnectionClosed(unknownObject, false);
+
+    // An Activate whose first text claims 4,294,967,280 units where four follow: refused for what
+    // the message holds, before any room is made for the text.
+    static const uint8_t kLyingText[] = {0, 0, 0, 0, 0, 0, 0, 0, 0xF0, 0xFF, 0xFF, 0xFF, 'a', 0, 'b', 0, 'c', 0, 'd', 0};
+    auto lyingText = comtest::Header(1, 6, sizeof kLyingText);
+    lyingText.insert(lyingText.end(), std::begin(kLyingText), std::end(kLyingText));
+    ExpectOnlyThatConnectionClosed(lyingText, false);
+    EXPECT_LT(PeakResidentKiB(ServerPid()), 1024 * 1024) << "the server made room for what the peer claimed";
 }
 
 TEST_F(WireRobustnessTest, LargeCallsPassUpToTheLimitAndBeyondItAreRefused) {
