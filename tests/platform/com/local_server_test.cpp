@@ -147,6 +147,22 @@ TEST_F(LocalServerTest, ServerEndsWithItsLastReferenceAndTheNextActivationStarts
     EXPECT_EQ(Lines("starts").size(), 2u);
 }
 
+// A client gives back only the locks it took: unlocking what it never locked
+// ends no server that another reference holds.
+TEST_F(LocalServerTest, AnUnlockWithoutALockEndsNoServer) {
+    RegisterServer();
+    HRESULT hr;
+    const auto callback = CreateCallback(hr);
+    ASSERT_EQ(hr, S_OK);
+    com_ptr<IClassFactory> factory;
+    ASSERT_EQ(CoGetClassObject(comtest::kTestClass, CLSCTX_LOCAL_SERVER, nullptr, IID_PPV_ARGS(factory.put())), S_OK);
+    EXPECT_EQ(factory->LockServer(FALSE), S_OK);
+    EXPECT_EQ(factory->LockServer(FALSE), S_OK);
+    factory.reset();
+    EXPECT_FALSE(WaitForEnd(ServerPid(), 300ms));
+    EXPECT_EQ(callback->Activate(u"a", u"still held", nullptr, 0), S_OK);
+}
+
 // Work a started server does for its first call (opening the toast store) runs
 // while its starter connects, off the class table and off the threads that serve
 // calls, so the starter's activation and calls never wait for it; and once.

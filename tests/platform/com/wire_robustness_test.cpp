@@ -85,6 +85,12 @@ TEST_F(WireRobustnessTest, BadMessagesCloseOnlyTheirConnection) {
     auto lyingText = comtest::Header(1, 6, sizeof kLyingText);
     lyingText.insert(lyingText.end(), std::begin(kLyingText), std::end(kLyingText));
     ExpectOnlyThatConnectionClosed(lyingText, false);
+    // And one whose inputs claim 33,554,432 entries where none follow.
+    static const uint8_t kLyingCount[] = {0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                          0, 0, 0, 2, 1, 0, 0, 0};
+    auto lyingCount = comtest::Header(1, 6, sizeof kLyingCount);
+    lyingCount.insert(lyingCount.end(), std::begin(kLyingCount), std::end(kLyingCount));
+    ExpectOnlyThatConnectionClosed(lyingCount, false);
     EXPECT_LT(PeakResidentKiB(ServerPid()), 1024 * 1024) << "the server made room for what the peer claimed";
 }
 
