@@ -136,6 +136,12 @@ TEST_F(ToastPress, RefusesButtonsThatReachNoActivator) {
     EXPECT_EQ(failed.status, 1);
     EXPECT_NE(failed.err.find("returned 0x80040154"), std::string::npos) << failed.err;
     EXPECT_EQ(StoredPreference(), std::nullopt);
+
+    // The platform reads the activator as a string value only, whatever the bytes say.
+    ASSERT_EQ(RegSetValueExW(key.get(), u"CustomActivator", 0, REG_BINARY, reinterpret_cast<const BYTE*>(unregistered),
+                             sizeof unregistered),
+              ERROR_SUCCESS);
+    ExpectRefused({"toast", "press", Store(background, u"Someone.Else")}, "CustomActivator is not a string value");
 }
 
 }  // namespace
