@@ -57,6 +57,21 @@ TEST_F(LocalServerCommand, ActivationAnswersWhatTheRegistryReallySaid) {
          HResultFromWin32(ERROR_REGISTRY_CORRUPT)},
         {"the key without a value", [](const std::filesystem::path&) { Pal({"reg", "add", kLocalServerKey, "/f"}); },
          REGDB_E_CLASSNOTREG},
+        {"an empty command", [](const std::filesystem::path&) { Pal({"reg", "add", kLocalServerKey, "/ve", "/d", "", "/f"}); },
+         REGDB_E_CLASSNOTREG},
+        {"a command that is not text",
+         [](const std::filesystem::path&) {
+             Pal({"reg", "add", kLocalServerKey, "/ve", "/t", "REG_BINARY", "/d", "2F62696E2F7368", "/f"});
+         },
+         REGDB_E_CLASSNOTREG},
+        {"the user's registration and a broken one of the machine's: the user's wins",
+         [](const std::filesystem::path&) {
+             Pal({"reg", "add", kLocalServerKey, "/ve", "/d", "\"" + kBin + "com_test_server\"", "/f"});
+             std::string machineKey = kLocalServerKey;
+             machineKey.replace(0, 4, "HKLM");
+             Pal({"reg", "add", machineKey, "/ve", "/d", "\"" + kBin + "no_such_server\"", "/f"});
+         },
+         S_OK},
         {"REG_EXPAND_SZ naming a variable",
          [](const std::filesystem::path&) {
              Pal({"reg", "add", kLocalServerKey, "/ve", "/t", "REG_EXPAND_SZ", "/d",
