@@ -129,6 +129,15 @@ TEST_F(PalReg, BadArgumentsFailWithOneLine) {
         {{"add", "HKCU\\Software\\X", "/v", "n", "/t", "REG_DWORD", "/d", "4294967296"},
          "ERROR: Invalid syntax. Type \"REG ADD /?\" for usage.\n"},
         {{"add", "HKCU\\Software\\X", "/t", "REG_WHAT"}, "ERROR: Invalid syntax. Type \"REG ADD /?\" for usage.\n"},
+        {{"add", "HKCU\\Software\\X", "/v", "n", "/t", "REG_QWORD", "/d", "-1"},
+         "ERROR: Invalid syntax. Type \"REG ADD /?\" for usage.\n"},
+        {{"add", "HKCU\\Software\\X", "/v", "n", "/t", "REG_DWORD", "/d", "+1"},
+         "ERROR: Invalid syntax. Type \"REG ADD /?\" for usage.\n"},
+        {{"add", "HKCU\\Software\\X", "/v", "n", "/t", "REG_MULTI_SZ", "/d", "a\\0\\0b"},
+         "ERROR: Invalid syntax. Type \"REG ADD /?\" for usage.\n"},
+        {{"add", "HKCU\\Software\\X", "/v", "n", "/t", "REG_SZ", "/s", ",", "/d", "a,b"},
+         "ERROR: Invalid syntax. Type \"REG ADD /?\" for usage.\n"},
+        {{"add", "HKCU\\Software\\X", "/v", "n", "/ve", "/d", "a"}, "ERROR: Invalid syntax. Type \"REG ADD /?\" for usage.\n"},
         {{"delete", "HKCU", "/f"}, "ERROR: Invalid key name.\n"},
         {{"frobnicate"}, "ERROR: Invalid syntax. Type \"REG /?\" for usage.\n"},
     };
@@ -138,6 +147,26 @@ TEST_F(PalReg, BadArgumentsFailWithOneLine) {
         EXPECT_EQ(outcome.err, message) << arguments.back();
     }
     EXPECT_EQ(Run({"query", "HKCU\\Software\\X"}).exitCode, 1) << "nothing was created by the refused adds";
+}
+
+// Types are named in any case; numbers are decimal or hexadecimal after "0x" or "0X".
+TEST_F(PalReg, TypesAndNumbersAreReadAsRegReadsThem) {
+    const struct {
+        const char* type;
+        const char* data;
+        const char* shown;
+    } rows[] = {
+        {"reg_dword", "16", "REG_DWORD    0x10"},
+        {"REG_DWORD", "0X10", "REG_DWORD    0x10"},
+        {"Reg_Qword", "0xFFFFFFFFFFFFFFFF", "REG_QWORD    0xffffffffffffffff"},
+    };
+    for (const auto& row : rows) {
+        const Outcome added = Run({"add", "HKCU\\Software\\N", "/v", "n", "/t", row.type, "/d", row.data, "/f"});
+        EXPECT_EQ(added.exitCode, 0) << row.type << " " << row.data << ": " << added.err;
+        EXPECT_EQ(Run({"query", "HKCU\\Software\\N", "/v", "n"}).out,
+                  std::string("\nHKEY_CURRENT_USER\\Software\\N\n    n    ") + row.shown + "\n\n")
+            << row.type << " " << row.data;
+    }
 }
 
 TEST_F(PalReg, AnExistingValueIsOverwrittenOnlyWhenConfirmed) {
