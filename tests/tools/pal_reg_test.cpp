@@ -47,6 +47,7 @@ private:
 };
 
 const char kDone[] = "The operation completed successfully.\n";
+const char kAddSyntax[] = "ERROR: Invalid syntax. Type \"REG ADD /?\" for usage.\n";
 const char kNotFound[] = "ERROR: The system was unable to find the specified registry key or value.\n";
 
 TEST_F(PalReg, AddQueryExportDelete) {
@@ -122,22 +123,15 @@ TEST_F(PalReg, BadArgumentsFailWithOneLine) {
         {{"query", "HKXX\\Software"}, "ERROR: Invalid key name.\n"},
         {{"query", "HKCU\\Software", "/bogus"}, "ERROR: Invalid syntax. Type \"REG QUERY /?\" for usage.\n"},
         {{"query", "HKCU\\Software", "/v", "a", "/ve"}, "ERROR: Invalid syntax. Type \"REG QUERY /?\" for usage.\n"},
-        {{"add", "HKCU\\Software\\X", "/v", "n", "/t", "REG_DWORD", "/d", "12abc"},
-         "ERROR: Invalid syntax. Type \"REG ADD /?\" for usage.\n"},
-        {{"add", "HKCU\\Software\\X", "/v", "n", "/t", "REG_BINARY", "/d", "ABC"},
-         "ERROR: Invalid syntax. Type \"REG ADD /?\" for usage.\n"},
-        {{"add", "HKCU\\Software\\X", "/v", "n", "/t", "REG_DWORD", "/d", "4294967296"},
-         "ERROR: Invalid syntax. Type \"REG ADD /?\" for usage.\n"},
-        {{"add", "HKCU\\Software\\X", "/t", "REG_WHAT"}, "ERROR: Invalid syntax. Type \"REG ADD /?\" for usage.\n"},
-        {{"add", "HKCU\\Software\\X", "/v", "n", "/t", "REG_QWORD", "/d", "-1"},
-         "ERROR: Invalid syntax. Type \"REG ADD /?\" for usage.\n"},
-        {{"add", "HKCU\\Software\\X", "/v", "n", "/t", "REG_DWORD", "/d", "+1"},
-         "ERROR: Invalid syntax. Type \"REG ADD /?\" for usage.\n"},
-        {{"add", "HKCU\\Software\\X", "/v", "n", "/t", "REG_MULTI_SZ", "/d", "a\\0\\0b"},
-         "ERROR: Invalid syntax. Type \"REG ADD /?\" for usage.\n"},
-        {{"add", "HKCU\\Software\\X", "/v", "n", "/t", "REG_SZ", "/s", ",", "/d", "a,b"},
-         "ERROR: Invalid syntax. Type \"REG ADD /?\" for usage.\n"},
-        {{"add", "HKCU\\Software\\X", "/v", "n", "/ve", "/d", "a"}, "ERROR: Invalid syntax. Type \"REG ADD /?\" for usage.\n"},
+        {{"add", "HKCU\\Software\\X", "/v", "n", "/t", "REG_DWORD", "/d", "12abc"}, kAddSyntax},
+        {{"add", "HKCU\\Software\\X", "/v", "n", "/t", "REG_BINARY", "/d", "ABC"}, kAddSyntax},
+        {{"add", "HKCU\\Software\\X", "/v", "n", "/t", "REG_DWORD", "/d", "4294967296"}, kAddSyntax},
+        {{"add", "HKCU\\Software\\X", "/t", "REG_WHAT"}, kAddSyntax},
+        {{"add", "HKCU\\Software\\X", "/v", "n", "/t", "REG_QWORD", "/d", "-1"}, kAddSyntax},
+        {{"add", "HKCU\\Software\\X", "/v", "n", "/t", "REG_DWORD", "/d", "+1"}, kAddSyntax},
+        {{"add", "HKCU\\Software\\X", "/v", "n", "/t", "REG_MULTI_SZ", "/d", "a\\0\\0b"}, kAddSyntax},
+        {{"add", "HKCU\\Software\\X", "/v", "n", "/t", "REG_SZ", "/s", ",", "/d", "a,b"}, kAddSyntax},
+        {{"add", "HKCU\\Software\\X", "/v", "n", "/ve", "/d", "a"}, kAddSyntax},
         {{"delete", "HKCU", "/f"}, "ERROR: Invalid key name.\n"},
         {{"frobnicate"}, "ERROR: Invalid syntax. Type \"REG /?\" for usage.\n"},
     };
