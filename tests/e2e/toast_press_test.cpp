@@ -4,6 +4,7 @@
 // "dismiss". Toasts the button cannot be pressed on are refused with a reason.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <optional>
 
@@ -53,6 +54,32 @@ protected:
         EXPECT_TRUE(e2e::ServerProcesses().empty());
     }
 };
+
+// The other verbs a user types: a toast's line in the list stays one line
+// whatever its text holds, and malformed arguments get the usage, start no
+// server and touch nothing.
+TEST_F(ToastPress, ListKeepsOneLinePerToastAndMalformedVerbsAreRefused) {
+    const std::string id = Store(u"<toast><visual><binding><text>first\nsecond\tthird</text></binding></visual></toast>");
+    const e2e::Finished listed = Pal({"toast", "list"});
+    EXPECT_EQ(listed.status, 0);
+    ASSERT_EQ(std::count(listed.out.begin(), listed.out.end(), '\n'), 1) << listed.out;
+    EXPECT_TRUE(listed.out.ends_with("\tfirst second third\n")) << listed.out;
+
+    const char* const clsid = "{6B1C2E47-93D0-4F5A-8E21-7C4D0A9B3F12}";
+    for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
+             {"toast", "show", id + "x"},
+             {"toast", "clear", "now"},
+             {"com", "activate", clsid, "--aumid"},
+             {"com", "activate", clsid, "--input", "NoEquals"},
+             {"com", "activate", clsid, "--bogus", "x"}}) {
+        const e2e::Finished refused = Pal(arguments);
+        EXPECT_EQ(refused.status, 1) << arguments.back();
+        EXPECT_TRUE(refused.err.starts_with("usage: pal ")) << refused.err;
+        EXPECT_EQ(refused.out, "");
+    }
+    EXPECT_TRUE(e2e::ServerProcesses().empty());
+    EXPECT_EQ(Pal({"toast", "show", id}).status, 0) << "the toast is still there";
+}
 
 TEST_F(ToastPress, TheDefaultSelectionKeepsTheWarningAndDismissStoresZero) {
     const std::string id = ShowWarning("true");
