@@ -32,8 +32,13 @@ const ClassName& Manager() {
 
 TEST(RoInitialize, GivesOneMultithreadedApartmentThatEveryThreadMayUse) {
     const ClassName xml(u"Windows.Data.Xml.Dom.XmlDocument");
+    int marker = 0;
+    IInspectable* untouched = reinterpret_cast<IInspectable*>(&marker);  // anything but null
+    EXPECT_EQ(RoActivateInstance(xml.get(), &untouched), CO_E_NOTINITIALIZED) << "no apartment yet";
+    EXPECT_EQ(untouched, nullptr) << "a failed activation leaves no pointer to release";
+    EXPECT_EQ(RoInitialize(RO_INIT_SINGLETHREADED), E_NOTIMPL) << "no single-threaded apartments here";
     com_ptr<IInspectable> instance;
-    EXPECT_EQ(RoActivateInstance(xml.get(), instance.put()), CO_E_NOTINITIALIZED) << "no apartment yet";
+    EXPECT_EQ(RoActivateInstance(xml.get(), instance.put()), CO_E_NOTINITIALIZED) << "and the refusal opened none";
 
     ASSERT_EQ(RoInitialize(RO_INIT_MULTITHREADED), S_OK);
     EXPECT_EQ(RoInitialize(RO_INIT_MULTITHREADED), S_FALSE);
