@@ -64,7 +64,7 @@ bool UseServer(const std::string& path) {
 double ColdActivation(const std::string& server) {
     const auto start = std::chrono::steady_clock::now();
     auto callback = CreateLocalActivator(e2e::kActivator);
-    if (!callback || callback->Activate(u"Corvane.Tessaline", u"RivaVavirezar.display", kWarningInputs, 2) != S_OK) return -1;
+    if (!callback || ShowWarning(callback.get()) != S_OK) return -1;
     const auto stored = std::chrono::steady_clock::now();
     callback.reset();
     if (!e2e::ServersEndWithin(2s, server)) return -1;

@@ -38,7 +38,7 @@ void WarmActivateRoundTrip(benchmark::State& state) {
         const auto callback = CreateLocalActivator(e2e::kActivator);  // held: the server stays up between iterations
         if (!prefix.Registered() || !callback) state.SkipWithError("the server could not be started");
         for (auto _ : state) {
-            if (callback->Activate(u"Corvane.Tessaline", u"RivaVavirezar.display", kWarningInputs, 2) != S_OK)
+            if (ShowWarning(callback.get()) != S_OK)
                 state.SkipWithError("Activate failed");
         }
         state.counters["server_rss_kib"] = ServerResidentKib();
@@ -53,7 +53,7 @@ void ColdActivation(benchmark::State& state) {
         if (!prefix.Registered()) state.SkipWithError("registration failed");
         for (auto _ : state) {
             auto callback = CreateLocalActivator(e2e::kActivator);  // starts the server and waits for its class object
-            if (!callback || callback->Activate(u"Corvane.Tessaline", u"RivaVavirezar.display", kWarningInputs, 2) != S_OK)
+            if (!callback || ShowWarning(callback.get()) != S_OK)
                 state.SkipWithError("activation failed");
             state.PauseTiming();
             callback.reset();

@@ -28,3 +28,8 @@ private:
 
 inline const winsdk::NOTIFICATION_USER_INPUT_DATA kWarningInputs[] = {{u"Path", u"C:\\Users\\Ana\\R&D <archive>"},
                                                                   {u"ShowAgainChoice", u"true"}};
+
+// The warning shown for those inputs, as the toast's activation asks for it.
+inline HRESULT ShowWarning(winsdk::INotificationActivationCallback* callback) {
+    return callback->Activate(u"Corvane.Tessaline", u"RivaVavirezar.display", kWarningInputs, 2);
+}

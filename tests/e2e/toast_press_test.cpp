@@ -65,7 +65,7 @@ TEST_F(ToastPress, ListKeepsOneLinePerToastAndMalformedVerbsAreRefused) {
     ASSERT_EQ(std::count(listed.out.begin(), listed.out.end(), '\n'), 1) << listed.out;
     EXPECT_TRUE(listed.out.ends_with("\tfirst second third\n")) << listed.out;
 
-    const char* const clsid = "{6B1C2E47-93D0-4F5A-8E21-7C4D0A9B3F12}";
+    const std::string clsid = pal::ToUtf8(e2e::kActivatorClsid);
     for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
              {"toast", "show", id + "x"},
              {"toast", "clear", "now"},

@@ -12,9 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -28,13 +26,7 @@ using pal::com::Request;
 
 constexpr uint16_t kReleaseReply = static_cast<uint16_t>(Request::Release) | pal::com::kReplyFlag;
 
-std::vector<uint8_t> Message(uint16_t kind, std::vector<uint8_t> payload, uint32_t magic = 0x4D4F4351) {
-    std::vector<uint8_t> bytes = comtest::Header(1, kind, static_cast<uint32_t>(payload.size()));
-    std::memcpy(bytes.data(), &magic, sizeof magic);
-    bytes.resize(bytes.size() + payload.size());
-    std::copy(payload.begin(), payload.end(), bytes.end() - static_cast<std::ptrdiff_t>(payload.size()));
-    return bytes;
-}
+using comtest::Message;
 
 // What the server sends for the second call: the first piece at once or after
 // a pause, the rest after another; then it hangs up if asked to.

@@ -57,6 +57,14 @@ inline std::vector<uint8_t> Header(uint16_t version, uint16_t kind, uint32_t len
     return bytes;
 }
 
+// A message of the kind given around the payload given (the magic word can be made wrong).
+inline std::vector<uint8_t> Message(uint16_t kind, const std::vector<uint8_t>& payload, uint32_t magic = 0x4D4F4351) {
+    std::vector<uint8_t> bytes = Header(1, kind, static_cast<uint32_t>(payload.size()));
+    std::memcpy(bytes.data(), &magic, sizeof magic);
+    bytes.insert(bytes.end(), payload.begin(), payload.end());
+    return bytes;
+}
+
 // A well-formed request for the test class's class object.
 inline std::vector<uint8_t> GetClassObjectRequest() {
     auto bytes = Header(1, 1, 32);

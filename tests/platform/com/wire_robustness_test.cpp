@@ -7,7 +7,6 @@
 #include <sys/wait.h>
 
 #include <fstream>
-#include <iterator>
 #include <string>
 
 #include "common/com_ptr.h"
@@ -81,16 +80,12 @@ TEST_F(WireRobustnessTest, BadMessagesCloseOnlyTheirConnection) {
 
     // An Activate whose first text claims 4,294,967,280 units where four follow: refused for what
     // the message holds, before any room is made for the text.
-    static const uint8_t kLyingText[] = {0, 0, 0, 0, 0, 0, 0, 0, 0xF0, 0xFF, 0xFF, 0xFF, 'a', 0, 'b', 0, 'c', 0, 'd', 0};
-    auto lyingText = comtest::Header(1, 6, sizeof kLyingText);
-    lyingText.insert(lyingText.end(), std::begin(kLyingText), std::end(kLyingText));
-    ExpectOnlyThatConnectionClosed(lyingText, false);
+    ExpectOnlyThatConnectionClosed(
+        comtest::Message(6, {0, 0, 0, 0, 0, 0, 0, 0, 0xF0, 0xFF, 0xFF, 0xFF, 'a', 0, 'b', 0, 'c', 0, 'd', 0}), false);
     // And one whose inputs claim 33,554,432 entries where none follow.
-    static const uint8_t kLyingCount[] = {0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                                          0, 0, 0, 2, 1, 0, 0, 0};
-    auto lyingCount = comtest::Header(1, 6, sizeof kLyingCount);
-    lyingCount.insert(lyingCount.end(), std::begin(kLyingCount), std::end(kLyingCount));
-    ExpectOnlyThatConnectionClosed(lyingCount, false);
+    ExpectOnlyThatConnectionClosed(
+        comtest::Message(6, {0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 2, 1, 0, 0, 0}),
+        false);
     EXPECT_LT(PeakResidentKiB(ServerPid()), 1024 * 1024) << "the server made room for what the peer claimed";
 }
 
