@@ -135,14 +135,20 @@ TEST_F(MisbehavingPeerTest, ConnectionsBeyondTheCapAreRefusedAtOnce) {
 }
 
 TEST_F(MisbehavingPeerTest, AServerOutOfDescriptorsIdlesAndServesOnceOneIsFree) {
+#ifdef QUILL_TYPE_CHECKS_NEED_DESCRIPTORS
+    // The sanitizer's check of an object's type opens a pipe when its cache
+    // misses, which varies with where the program is loaded. Out of
+    // descriptors, that fails, the sanitizer reports a bad type and ends the
+    // server. The plain and thread-sanitizer builds run this case.
+    GTEST_SKIP() << "a server out of descriptors cannot have its object types checked";
+#endif
     const int server = ServerPid();
     const auto open = std::distance(std::filesystem::directory_iterator("/proc/" + std::to_string(server) + "/fd"),
                                     std::filesystem::directory_iterator());
     rlimit limit{};
     ASSERT_EQ(prlimit(server, RLIMIT_NOFILE, nullptr, &limit), 0);
     rlimit tight = limit;
-    // Room for four more connections (and, once they go, for the pipe the
-    // undefined-behaviour sanitizer opens to check an object's type).
+    // Room for four more connections.
     tight.rlim_cur = static_cast<rlim_t>(open) + 4;
     ASSERT_EQ(prlimit(server, RLIMIT_NOFILE, &tight, nullptr), 0);
 
