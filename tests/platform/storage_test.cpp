@@ -1,10 +1,13 @@
-// The prefix's databases: their files (and SQLite's -wal and -shm beside them)
-// are the owner's alone whatever the umask, and a COMMIT that fails leaves
-// nothing behind and no open transaction on the connection the thread keeps.
+// The prefix's stores: their files (SQLite's -wal and -shm beside the databases,
+// and the toast inbox) are the owner's alone whatever the umask, and a write
+// that fails (a COMMIT, the inbox's append) leaves nothing behind, nor an open
+// transaction on the connection the thread keeps.
 #include <notification_platform.h>
 #include <sqlite3.h>
 
 #include <sys/stat.h>
+
+#include <cerrno>
 
 #include <gtest/gtest.h>
 
@@ -88,23 +91,25 @@ size_t RegistryValueCount() {
 
 using PrefixDatabases = TemporaryPrefixTest;
 
-TEST_F(PrefixDatabases, AFailedCommitKeepsNothingAndTheNextWriteOnTheThreadSucceeds) {
+TEST_F(PrefixDatabases, AFailedWriteKeepsNothingAndTheNextWriteOnTheThreadSucceeds) {
     ASSERT_EQ(RoInitialize(RO_INIT_MULTITHREADED), S_OK);
     const struct {
         const char* store;
         std::function<HRESULT(int)> write;
         std::function<size_t()> count;
+        Fault fault;  // where the disk fills
+        DWORD code;
         HRESULT diskFull;
     } stores[] = {
         {"toast store", [](int n) { return ShowToast(u"<toast><visual>" + std::u16string(n, u'x') + u"</visual></toast>"); },
-         ToastCount, HResultFromWin32(112)},
+         ToastCount, Fault::InboxWrite, ENOSPC, HResultFromWin32(112)},
         {"registry", [](int n) { return WriteRegistryValue(std::u16string(n, u'v')); }, RegistryValueCount,
-         HResultFromWin32(ERROR_REGISTRY_IO_FAILED)},
+         Fault::DatabaseCommit, SQLITE_FULL, HResultFromWin32(ERROR_REGISTRY_IO_FAILED)},
     };
     for (const auto& store : stores) {
         SCOPED_TRACE(store.store);
         ASSERT_EQ(store.write(1), S_OK);  // the thread's connection is open before the fault
-        pal::testing::InjectFailure(Fault::DatabaseCommit, SQLITE_FULL);
+        pal::testing::InjectFailure(store.fault, store.code);
         EXPECT_EQ(store.write(2), store.diskFull);
         EXPECT_EQ(store.count(), 1u) << "the failed write left nothing";
         EXPECT_EQ(store.write(3), S_OK);
@@ -119,6 +124,8 @@ TEST_F(PrefixDatabases, TheirFilesAreTheOwnersAloneWhateverTheUmask) {
     const mode_t umaskBefore = umask(0);
     EXPECT_EQ(WriteRegistryValue(u"v"), S_OK);
     EXPECT_EQ(pal::toast_store::Append(u"Corvane.Tessaline", u"<toast/>"), S_OK);
+    std::vector<pal::toast_store::Toast> toasts;  // listing folds the inbox into the database
+    EXPECT_EQ(pal::toast_store::List(toasts), S_OK);
     umask(umaskBefore);
     // Both connections are still open, so SQLite's -wal and -shm files are there too.
     const struct {
@@ -126,7 +133,8 @@ TEST_F(PrefixDatabases, TheirFilesAreTheOwnersAloneWhateverTheUmask) {
         mode_t mode;
     } files[] = {{"", 0700},
                  {"registry.db", 0600}, {"registry.db-wal", 0600}, {"registry.db-shm", 0600},
-                 {"toasts.db", 0600},   {"toasts.db-wal", 0600},   {"toasts.db-shm", 0600}};
+                 {"toasts.db", 0600},   {"toasts.db-wal", 0600},   {"toasts.db-shm", 0600},
+                 {"toasts.inbox", 0600}};
     for (const auto& file : files) {
         struct stat info{};
         ASSERT_EQ(stat((prefix / file.name).c_str(), &info), 0) << file.name;

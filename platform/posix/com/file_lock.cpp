@@ -18,9 +18,10 @@ bool StillAtPath(int file, const std::string& path) noexcept {
            opened.st_ino == named.st_ino;
 }
 
-Locked LockBefore(int file, const std::string& path, const Clock::time_point& deadline) noexcept {
+Locked LockBefore(int file, const std::string& path, const Clock::time_point& deadline, LockMode mode) noexcept {
+    const int operation = mode == LockMode::Exclusive ? LOCK_EX : LOCK_SH;
     auto pause = std::chrono::milliseconds(1);
-    while (flock(file, LOCK_EX | LOCK_NB) != 0) {
+    while (flock(file, operation | LOCK_NB) != 0) {
         if (errno == EINTR) continue;
         if (errno != EWOULDBLOCK) return Locked::Failed;
         const auto now = Clock::now();

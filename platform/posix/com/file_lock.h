@@ -10,10 +10,13 @@
 namespace pal::com {
 
 enum class Locked { Yes, TimedOut, Removed, Failed };
+enum class LockMode { Exclusive, Shared };
 
-// Locks the open file exclusively before the deadline. Removed: the lock was
-// got but the file is no longer at path (the caller opens it again).
-Locked LockBefore(int file, const std::string& path, const Clock::time_point& deadline) noexcept;
+// Locks the open file before the deadline (a shared lock held by this
+// descriptor becomes exclusive, or the other way, not atomically). Removed:
+// the lock was got but the file is no longer at path (the caller opens it again).
+Locked LockBefore(int file, const std::string& path, const Clock::time_point& deadline,
+                  LockMode mode = LockMode::Exclusive) noexcept;
 
 // True when file is still the file at path.
 bool StillAtPath(int file, const std::string& path) noexcept;

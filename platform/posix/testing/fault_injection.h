@@ -31,6 +31,7 @@ enum class Fault {
     LoadResource,
     LoadLibraryEx,
     MultiByteToWideChar,  // a Win32 code
+    InboxWrite,           // the toast inbox's write: half the record is written, then this errno
     Count
 };
 

@@ -1,7 +1,9 @@
 // The toast store as an SQLite database, <prefix>/toasts.db, in WAL mode so
-// readers never wait for writers. A call borrows a connection no other call
-// holds, so any thread or process may call at any time; writers queue on the
-// busy timeout.
+// readers never wait for writers, fed by its inbox (toast_inbox.h): a toast is
+// appended there, and the inbox is folded into the database before the store is
+// listed or cleared, when it has grown, or when a caller wants its toast's id.
+// A call borrows a connection no other call holds, so any thread or process may
+// call at any time; writers queue on the busy timeout.
 // The XML is kept as its UTF-16 code units, so it comes back exactly as given.
 #include "platform/posix/winrt/toast_store.h"
 
@@ -9,13 +11,10 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <mutex>
 #include <optional>
-#include <thread>
 
 #include "common/hresult.h"
 #include "platform/posix/core/prefix.h"
@@ -24,12 +23,15 @@
 #include "platform/posix/storage/log_write_back.h"
 #include "platform/posix/storage/sqlite_database.h"
 #include "platform/posix/testing/call_log.h"
+#include "platform/posix/winrt/toast_inbox.h"
 
 namespace pal::toast_store {
 namespace {
 
 constexpr int kBusyTimeoutMilliseconds = 30000;
 constexpr int kLogWriteBackPages = 100;
+// A few hundred toasts: folded in one transaction, by the call whose toast grew the inbox past this.
+constexpr uint64_t kFoldAtInboxBytes = 256 * 1024;
 constexpr DWORD kErrorDiskFull = 112;
 
 HRESULT HResultFromSqlite(int code) noexcept {
@@ -54,15 +56,16 @@ HRESULT HResultFromSqlite(int code) noexcept {
 // later one. Version 1 kept the highest id in sqlite_sequence (AUTOINCREMENT),
 // a page written with every toast; now the highest id cleared away is kept
 // instead, written only by Clear. A version 1 table keeps its AUTOINCREMENT
-// and works as before.
-constexpr int kSchemaVersion = 2;
+// and works as before. Version 3 adds how far which inbox was folded.
+constexpr int kSchemaVersion = 3;
 constexpr const char* kSchema =
     "CREATE TABLE IF NOT EXISTS toasts("
     " id INTEGER PRIMARY KEY,"
     " aumid TEXT NOT NULL,"
     " time TEXT NOT NULL,"
     " xml BLOB NOT NULL);"
-    "CREATE TABLE IF NOT EXISTS cleared(id INTEGER PRIMARY KEY);";
+    "CREATE TABLE IF NOT EXISTS cleared(id INTEGER PRIMARY KEY);"
+    "CREATE TABLE IF NOT EXISTS inbox_folded(generation BLOB NOT NULL, folded INTEGER NOT NULL);";
 // A version 1 store that was cleared knows its highest id only from sqlite_sequence.
 constexpr const char* kCarryVersion1Ids =
     "INSERT OR IGNORE INTO cleared(id) SELECT seq FROM sqlite_sequence WHERE name = 'toasts';";
@@ -71,10 +74,20 @@ constexpr const char* kCarryVersion1Ids =
 constexpr const char* kInsertToast =
     "INSERT INTO toasts(id, aumid, time, xml) SELECT coalesce(max(id), 0) + 1, ?1, ?2, ?3 FROM"
     " (SELECT max(id) AS id FROM toasts UNION ALL SELECT max(id) FROM cleared)";
+constexpr const char* kFoldedSoFar = "SELECT generation, folded FROM inbox_folded WHERE rowid = 1";
+constexpr const char* kNoteFolded = "INSERT OR REPLACE INTO inbox_folded(rowid, generation, folded) VALUES(1, ?1, ?2)";
+
+constexpr std::string_view kDatabaseName = "toasts.db";
+constexpr std::string_view kInboxName = "toasts.inbox";
+
+std::string InboxBeside(const std::string& database) {
+    return database.substr(0, database.size() - kDatabaseName.size()) + std::string(kInboxName);
+}
 
 // A connection to the store of one prefix, with its statements.
 struct StoreConnection {
     std::string path;
+    std::string inbox;
     storage::LogWriteBack logWriteBack{kLogWriteBackPages};  // outlives the database's connection
     storage::Database database;
     std::optional<storage::PreparedStatements> statements;  // finalized before the database closes
@@ -96,6 +109,7 @@ struct StoreConnection {
         logWriteBack.Attach(raw);
         if (const HRESULT hr = HResultFromSqlite(EnsureSchema()); FAILED(hr)) return hr;
         path = std::move(file);
+        inbox = InboxBeside(path);
         testing::RecordCall("toast store opened");
         return S_OK;
     }
@@ -164,44 +178,10 @@ void StartLogsOverWhenTheProcessEnds() noexcept {
     (void)registered;
 }
 
-// While a connection to a file is being opened ahead, a call that wants one waits
-// for that connection rather than open a second.
-class OpeningAhead {
-public:
-    explicit OpeningAhead(const std::string& file) {
-        std::lock_guard guard(Shared().lock);
-        Shared().file = file;
-    }
-    ~OpeningAhead() {
-        {
-            std::lock_guard guard(Shared().lock);
-            Shared().file.clear();
-        }
-        Shared().done.notify_all();
-    }
-    OpeningAhead(const OpeningAhead&) = delete;
-    OpeningAhead& operator=(const OpeningAhead&) = delete;
-
-    static void WaitFor(const std::string& file) {
-        std::unique_lock guard(Shared().lock);
-        Shared().done.wait(guard, [&] { return Shared().file != file; });
-    }
-
-private:
-    struct State {
-        std::mutex lock;
-        std::condition_variable done;
-        std::string file;
-    };
-    static State& Shared() {
-        static auto* const state = new State;  // never destroyed, like the pool
-        return *state;
-    }
-};
-
 HRESULT CurrentStoreFile(std::string& path) {
     RETURN_IF_WIN32_ERROR(FindPrefix(path));
-    path += "/toasts.db";
+    path += '/';
+    path += kDatabaseName;
     return S_OK;
 }
 
@@ -224,16 +204,15 @@ public:
         ThePool().Give(path, std::move(connection_));
     }
 
-    HRESULT Open(storage::PreparedStatements*& statements) noexcept {
+    HRESULT Open(StoreConnection*& connection) noexcept {
         try {
             std::string path;
             RETURN_IF_FAILED(CurrentStoreFile(path));
-            OpeningAhead::WaitFor(path);
             RETURN_IF_FAILED(TakeOrOpen(path, connection_));
         } catch (const std::bad_alloc&) {
             return E_OUTOFMEMORY;
         }
-        statements = &*connection_->statements;
+        connection = connection_.get();
         return S_OK;
     }
 
@@ -288,49 +267,104 @@ Toast ReadRow(sqlite3_stmt* row) {
     return toast;
 }
 
-}  // namespace
+// A toast for the database, and where its id goes.
+struct Stored {
+    std::string_view appUserModelId;
+    std::string_view time;
+    std::string_view xml;  // the code units' bytes
+    int64_t* id = nullptr;
+};
 
-void OpenAhead() noexcept {
-    try {
-        std::string path;
-        if (FAILED(CurrentStoreFile(path))) return;
-        const OpeningAhead opening(path);
-        std::unique_ptr<StoreConnection> connection;
-        sqlite3_stmt* insert = nullptr;
-        if (FAILED(TakeOrOpen(path, connection))) return;
-        if (connection->statements->Prepared(kInsertToast, &insert) == SQLITE_OK)
-            ThePool().Give(path, std::move(connection));
-    } catch (const std::bad_alloc&) {
-        // the calls open the store themselves
-    }
+HRESULT Insert(storage::PreparedStatements& statements, const Stored& toast) {
+    const Use insert(statements, kInsertToast);
+    RETURN_IF_FAILED(insert.Result());
+    sqlite3_bind_text(insert.get(), 1, toast.appUserModelId.data(), static_cast<int>(toast.appUserModelId.size()),
+                      SQLITE_STATIC);
+    sqlite3_bind_text(insert.get(), 2, toast.time.data(), static_cast<int>(toast.time.size()), SQLITE_STATIC);
+    static const char kNoUnits[2] = {};
+    sqlite3_bind_blob64(insert.get(), 3, toast.xml.empty() ? kNoUnits : toast.xml.data(), toast.xml.size(),
+                        SQLITE_STATIC);
+    RETURN_IF_FAILED(HResultFromSqlite(sqlite3_step(insert.get())));
+    if (toast.id != nullptr) *toast.id = sqlite3_last_insert_rowid(statements.Database());
+    return S_OK;
 }
+
+// The records the database has not got yet (an earlier fold may have stored some and
+// stopped before the inbox started over), then the toast given, in one transaction.
+HRESULT FoldInTransaction(storage::PreparedStatements& statements, const InboxFold* inbox, const Stored* also) {
+    if (inbox != nullptr) {
+        uint64_t folded = 0;
+        {
+            const Use read(statements, kFoldedSoFar);
+            RETURN_IF_FAILED(read.Result());
+            const int step = sqlite3_step(read.get());
+            RETURN_IF_FAILED(HResultFromSqlite(step));
+            if (step == SQLITE_ROW) {
+                const auto* generation = static_cast<const char*>(sqlite3_column_blob(read.get(), 0));
+                const std::string_view known(generation != nullptr ? generation : "",
+                                             static_cast<size_t>(sqlite3_column_bytes(read.get(), 0)));
+                if (known == inbox->Generation()) folded = static_cast<uint64_t>(sqlite3_column_int64(read.get(), 1));
+            }
+        }
+        for (const InboxRecord& record : inbox->RecordsFrom(folded))
+            RETURN_IF_FAILED(Insert(statements, Stored{record.appUserModelId, record.time, record.xml}));
+        const Use note(statements, kNoteFolded);
+        RETURN_IF_FAILED(note.Result());
+        const std::string_view generation = inbox->Generation();
+        sqlite3_bind_blob(note.get(), 1, generation.data(), static_cast<int>(generation.size()), SQLITE_STATIC);
+        sqlite3_bind_int64(note.get(), 2, static_cast<sqlite3_int64>(inbox->Size()));
+        RETURN_IF_FAILED(HResultFromSqlite(sqlite3_step(note.get())));
+    }
+    if (also != nullptr) RETURN_IF_FAILED(Insert(statements, *also));
+    return S_OK;
+}
+
+// Folds the inbox into the database, with one more toast after its records if given.
+HRESULT Fold(StoreConnection& connection, const Stored* also = nullptr) {
+    InboxFold inbox;
+    const HRESULT taken = inbox.Take(connection.inbox);
+    RETURN_IF_FAILED(taken);
+    const bool records = taken == S_OK;
+    if (!records && also == nullptr) return S_OK;
+    storage::PreparedStatements& statements = *connection.statements;
+    // BEGIN IMMEDIATE takes the write lock through the busy handler up front,
+    // rather than failing on a lock upgrade half-way.
+    RETURN_IF_FAILED(HResultFromSqlite(statements.Run("BEGIN IMMEDIATE")));
+    if (const HRESULT hr = FoldInTransaction(statements, records ? &inbox : nullptr, also); FAILED(hr)) {
+        statements.Run("ROLLBACK");
+        return hr;
+    }
+    RETURN_IF_FAILED(HResultFromSqlite(storage::CommitOrRollBack(statements)));
+    if (records) inbox.StartOver();
+    StartLogsOverWhenTheProcessEnds();
+    return S_OK;
+}
+
+}  // namespace
 
 HRESULT Append(std::u16string_view appUserModelId, std::u16string_view xml, int64_t* id) noexcept {
     try {
         const std::string aumid = ToUtf8(appUserModelId);
         const std::string time = CurrentTime();
-        Lease lease;
-        storage::PreparedStatements* statements = nullptr;
-        RETURN_IF_FAILED(lease.Open(statements));
-        const Use insert(*statements, kInsertToast);
-        RETURN_IF_FAILED(insert.Result());
-        sqlite3_bind_text(insert.get(), 1, aumid.data(), static_cast<int>(aumid.size()), SQLITE_STATIC);
-        sqlite3_bind_text(insert.get(), 2, time.data(), static_cast<int>(time.size()), SQLITE_STATIC);
-        static const char16_t kNoUnits[1] = {};
-        sqlite3_bind_blob64(insert.get(), 3, xml.empty() ? kNoUnits : xml.data(), xml.size() * sizeof(char16_t),
-                            SQLITE_STATIC);
-        // BEGIN IMMEDIATE takes the write lock through the busy handler up front,
-        // rather than failing on a lock upgrade half-way.
-        RETURN_IF_FAILED(HResultFromSqlite(statements->Run("BEGIN IMMEDIATE")));
-        const HRESULT inserted = HResultFromSqlite(sqlite3_step(insert.get()));
-        if (FAILED(inserted)) {
-            statements->Run("ROLLBACK");
-            return inserted;
+        const std::string_view bytes(reinterpret_cast<const char*>(xml.data()), xml.size() * sizeof(char16_t));
+        if (id != nullptr) {
+            // Stored in the database at once, after what the inbox holds, so ids keep the order toasts came in.
+            Lease lease;
+            StoreConnection* connection = nullptr;
+            RETURN_IF_FAILED(lease.Open(connection));
+            const Stored toast{aumid, time, bytes, id};
+            return Fold(*connection, &toast);
         }
-        const int64_t newId = sqlite3_last_insert_rowid(statements->Database());
-        RETURN_IF_FAILED(HResultFromSqlite(storage::CommitOrRollBack(*statements)));
-        StartLogsOverWhenTheProcessEnds();
-        if (id != nullptr) *id = newId;
+        std::string path;
+        RETURN_IF_FAILED(CurrentStoreFile(path));
+        uint64_t inboxSize = 0;
+        RETURN_IF_FAILED(AppendToInbox(InboxBeside(path), aumid, time, xml, inboxSize));
+        if (inboxSize >= kFoldAtInboxBytes) {
+            // The toast is stored; a fold that fails now is left to the next one.
+            Lease lease;
+            StoreConnection* connection = nullptr;
+            if (SUCCEEDED(lease.Open(connection))) (void)Fold(*connection);
+        }
         return S_OK;
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
@@ -339,8 +373,10 @@ HRESULT Append(std::u16string_view appUserModelId, std::u16string_view xml, int6
 
 HRESULT List(std::vector<Toast>& toasts, const std::optional<std::string>& appUserModelId) {
     Lease lease;
-    storage::PreparedStatements* statements = nullptr;
-    RETURN_IF_FAILED(lease.Open(statements));
+    StoreConnection* connection = nullptr;
+    RETURN_IF_FAILED(lease.Open(connection));
+    RETURN_IF_FAILED(Fold(*connection));
+    storage::PreparedStatements* statements = &*connection->statements;
     const Use select(*statements, "SELECT id, aumid, time, xml FROM toasts WHERE ?1 IS NULL OR aumid = ?1 ORDER BY id");
     RETURN_IF_FAILED(select.Result());
     if (appUserModelId)
@@ -353,9 +389,11 @@ HRESULT List(std::vector<Toast>& toasts, const std::optional<std::string>& appUs
 }
 
 std::optional<Toast> Find(int64_t id) {
+    // Ids are given only to toasts in the database: the inbox need not be folded first.
     Lease lease;
-    storage::PreparedStatements* statements = nullptr;
-    if (FAILED(lease.Open(statements))) return std::nullopt;
+    StoreConnection* connection = nullptr;
+    if (FAILED(lease.Open(connection))) return std::nullopt;
+    storage::PreparedStatements* statements = &*connection->statements;
     const Use select(*statements, "SELECT id, aumid, time, xml FROM toasts WHERE id = ?1");
     if (FAILED(select.Result())) return std::nullopt;
     sqlite3_bind_int64(select.get(), 1, id);
@@ -365,8 +403,10 @@ std::optional<Toast> Find(int64_t id) {
 
 HRESULT Clear() noexcept {
     Lease lease;
-    storage::PreparedStatements* statements = nullptr;
-    RETURN_IF_FAILED(lease.Open(statements));
+    StoreConnection* connection = nullptr;
+    RETURN_IF_FAILED(lease.Open(connection));
+    RETURN_IF_FAILED(Fold(*connection));
+    storage::PreparedStatements* statements = &*connection->statements;
     RETURN_IF_FAILED(HResultFromSqlite(statements->Run("BEGIN IMMEDIATE")));
     // The highest id goes into cleared before its toast goes.
     for (const char* step :

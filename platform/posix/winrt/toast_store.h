@@ -1,7 +1,8 @@
 // The per-user toast store in the prefix: every toast shown, with an id that
 // only grows, its AppUserModelID, the time it was shown and its XML text as
 // given. Shared by the toast notifier and the pal tool; safe across threads and
-// processes (an SQLite database: each toast is one committed row or nothing).
+// processes (an SQLite database, fed by an inbox file each toast is appended to
+// whole or not at all; toasts get their ids in the order they came).
 #pragma once
 
 #include <windows.h>
@@ -21,11 +22,8 @@ struct Toast {
     std::u16string xml;          // the text exactly as shown
 };
 
-// Opens a connection to the current prefix's store for the calls to come; a call
-// made meanwhile waits for it. Failures are left for those calls to meet.
-void OpenAhead() noexcept;
-
-// Stores one toast; on success *id (if given) is its id.
+// Stores one toast. Without id it is appended to the inbox, which costs no
+// database; with id it goes to the database at once and *id is its id.
 HRESULT Append(std::basic_string_view<WCHAR> appUserModelId, std::basic_string_view<WCHAR> xml,
                int64_t* id = nullptr) noexcept;
 
