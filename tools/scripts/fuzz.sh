@@ -10,7 +10,7 @@ seconds=${1:-60}
 shift || true
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build="$root/build-fuzz"
-all_targets=(registry_script toast_xml command_line pal_reg com_wire)
+all_targets=(registry_script toast_xml command_line pal_reg com_wire toast_inbox)
 targets=("${@:-${all_targets[@]}}")
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

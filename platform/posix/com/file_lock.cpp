@@ -12,13 +12,15 @@
 
 namespace pal::com {
 
-bool StillAtPath(int file, const std::string& path) noexcept {
+bool StillAtPath(int file, const std::string& path, struct stat* info) noexcept {
     struct stat opened{}, named{};
-    return fstat(file, &opened) == 0 && stat(path.c_str(), &named) == 0 && opened.st_dev == named.st_dev &&
-           opened.st_ino == named.st_ino;
+    if (info == nullptr) info = &opened;
+    return fstat(file, info) == 0 && stat(path.c_str(), &named) == 0 && info->st_dev == named.st_dev &&
+           info->st_ino == named.st_ino;
 }
 
-Locked LockBefore(int file, const std::string& path, const Clock::time_point& deadline, LockMode mode) noexcept {
+Locked LockBefore(int file, const std::string& path, const Clock::time_point& deadline, LockMode mode,
+                  struct stat* info) noexcept {
     const int operation = mode == LockMode::Exclusive ? LOCK_EX : LOCK_SH;
     auto pause = std::chrono::milliseconds(1);
     while (flock(file, operation | LOCK_NB) != 0) {
@@ -29,7 +31,7 @@ Locked LockBefore(int file, const std::string& path, const Clock::time_point& de
         std::this_thread::sleep_for(std::min<Clock::duration>(pause, deadline - now));
         pause = std::min(pause * 2, std::chrono::milliseconds(20));
     }
-    return StillAtPath(file, path) ? Locked::Yes : Locked::Removed;
+    return StillAtPath(file, path, info) ? Locked::Yes : Locked::Removed;
 }
 
 }  // namespace pal::com

@@ -120,6 +120,7 @@ bool ReadRecord(std::string_view contents, size_t at, InboxRecord& record) noexc
     return true;
 }
 
+// At the start of an empty file (appending, as on an inbox opened to append, starts there too).
 HRESULT WriteHeader(int file) noexcept {
     char header[kHeaderBytes];
     std::memcpy(header, kHeaderMark, kHeaderMarkBytes);
@@ -130,23 +131,26 @@ HRESULT WriteHeader(int file) noexcept {
     return S_OK;
 }
 
-// The inbox at path, opened and locked; made (mode 0600, whatever the umask) when missing and create is set.
-HRESULT OpenLocked(const std::string& path, bool create, com::LockMode mode, int& opened) noexcept {
+// The inbox at path, opened and locked, and its size then; made (mode 0600,
+// whatever the umask) when missing and create is set.
+HRESULT OpenLocked(const std::string& path, bool create, com::LockMode mode, int& opened, uint64_t& size) noexcept {
     const auto deadline = com::Clock::now() + kLockWait;
     for (;;) {
         const int flags = create ? O_RDWR | O_APPEND | O_CREAT : O_RDWR;
         Descriptor file(open(path.c_str(), flags | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (file.get() < 0) return errno == ENOENT && !create ? S_FALSE : HResultFromErrno(errno);
         struct stat info{};
-        if (fstat(file.get(), &info) != 0) return HResultFromErrno(errno);
-        if (!S_ISREG(info.st_mode)) return E_ACCESSDENIED;
-        if ((info.st_mode & 0777) != 0600) fchmod(file.get(), 0600);
-        switch (com::LockBefore(file.get(), path, deadline, mode)) {
-        case com::Locked::Yes: opened = file.release(); return S_OK;
+        switch (com::LockBefore(file.get(), path, deadline, mode, &info)) {
+        case com::Locked::Yes: break;
         case com::Locked::Removed: continue;  // removed meanwhile: the next open makes it again
         case com::Locked::TimedOut: return HResultFromWin32(ERROR_TIMEOUT);
         case com::Locked::Failed: return HResultFromErrno(errno);
         }
+        if (!S_ISREG(info.st_mode)) return E_ACCESSDENIED;
+        if ((info.st_mode & 0777) != 0600) fchmod(file.get(), 0600);
+        opened = file.release();
+        size = static_cast<uint64_t>(info.st_size);
+        return S_OK;
     }
 }
 
@@ -163,7 +167,7 @@ ssize_t WriteRecord(int file, const std::string& record) noexcept {
 }  // namespace
 
 HRESULT AppendToInbox(const std::string& path, std::string_view appUserModelId, std::string_view time,
-                      std::u16string_view xml, uint64_t& end) noexcept {
+                      std::u16string_view xml, uint64_t& inboxSize) noexcept {
     std::string record;
     try {
         if (xml.size() * sizeof(char16_t) + appUserModelId.size() + time.size() > kLargestPayload) return E_FAIL;
@@ -172,25 +176,24 @@ HRESULT AppendToInbox(const std::string& path, std::string_view appUserModelId, 
         return E_OUTOFMEMORY;
     }
     int opened = -1;
-    RETURN_IF_FAILED(OpenLocked(path, true, com::LockMode::Shared, opened));
+    uint64_t size = 0;
+    RETURN_IF_FAILED(OpenLocked(path, true, com::LockMode::Shared, opened, size));
     Descriptor file(opened);
-    struct stat info{};
-    if (fstat(file.get(), &info) != 0) return HResultFromErrno(errno);
-    if (info.st_size == 0) {
-        // A new inbox, or one a fold emptied and could not start over: it gets its header
-        // from whoever holds it alone first.
+    if (size < kHeaderBytes) {
+        // A new inbox, or one a fold emptied and could not start over (or cut short as it
+        // did): it gets its header from whoever holds it alone first.
         file = Descriptor(-1);
-        RETURN_IF_FAILED(OpenLocked(path, true, com::LockMode::Exclusive, opened));
+        RETURN_IF_FAILED(OpenLocked(path, true, com::LockMode::Exclusive, opened, size));
         file = Descriptor(opened);
-        if (fstat(file.get(), &info) != 0) return HResultFromErrno(errno);
-        if (info.st_size == 0) RETURN_IF_FAILED(WriteHeader(file.get()));
+        if (size < kHeaderBytes) {
+            if (ftruncate(file.get(), 0) != 0) return HResultFromErrno(errno);
+            RETURN_IF_FAILED(WriteHeader(file.get()));
+            size = kHeaderBytes;
+        }
     }
     const ssize_t written = WriteRecord(file.get(), record);
     if (written != static_cast<ssize_t>(record.size())) return HResultFromErrno(written < 0 ? errno : ENOSPC);
-    // Appending left the file's offset just past this record.
-    const off_t at = lseek(file.get(), 0, SEEK_CUR);
-    if (at < 0) return HResultFromErrno(errno);
-    end = static_cast<uint64_t>(at);
+    inboxSize = size + record.size();  // at least: others may have appended meanwhile
     return S_OK;
 }
 
@@ -200,14 +203,13 @@ InboxFold::~InboxFold() {
 
 HRESULT InboxFold::Take(const std::string& path) noexcept {
     int opened = -1;
-    const HRESULT hr = OpenLocked(path, false, com::LockMode::Exclusive, opened);
+    uint64_t size = 0;
+    const HRESULT hr = OpenLocked(path, false, com::LockMode::Exclusive, opened, size);
     if (hr != S_OK) return hr;
     file_ = opened;
-    struct stat info{};
-    if (fstat(file_, &info) != 0) return HResultFromErrno(errno);
-    if (static_cast<uint64_t>(info.st_size) <= kHeaderBytes) return S_FALSE;
+    if (size <= kHeaderBytes) return S_FALSE;
     try {
-        contents_.resize(static_cast<size_t>(info.st_size));
+        contents_.resize(static_cast<size_t>(size));
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }

@@ -27,9 +27,9 @@ struct InboxRecord {
     uint64_t end = 0;  // the offset just past the record
 };
 
-// Where an appended record ends, and so how long the inbox is now.
+// Appends a record; inboxSize is then at least the inbox's length.
 HRESULT AppendToInbox(const std::string& path, std::string_view appUserModelId, std::string_view time,
-                      std::u16string_view xml, uint64_t& end) noexcept;
+                      std::u16string_view xml, uint64_t& inboxSize) noexcept;
 
 // The inbox held alone for a fold: what it holds, read at once.
 class InboxFold {
