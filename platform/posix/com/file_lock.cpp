@@ -1,6 +1,6 @@
 // flock has no time-out of its own: the lock is tried, and between tries the
-// wait grows from one millisecond to twenty, so a long wait costs no CPU and
-// a short one little delay.
+// wait grows from 50 microseconds to twenty milliseconds, so a long wait costs
+// no CPU and a short one (a toast's append meeting a fold's rename) little delay.
 #include "platform/posix/com/file_lock.h"
 
 #include <sys/file.h>
@@ -22,14 +22,14 @@ bool StillAtPath(int file, const std::string& path, struct stat* info) noexcept 
 Locked LockBefore(int file, const std::string& path, const Clock::time_point& deadline, LockMode mode,
                   struct stat* info) noexcept {
     const int operation = mode == LockMode::Exclusive ? LOCK_EX : LOCK_SH;
-    auto pause = std::chrono::milliseconds(1);
+    Clock::duration pause = std::chrono::microseconds(50);
     while (flock(file, operation | LOCK_NB) != 0) {
         if (errno == EINTR) continue;
         if (errno != EWOULDBLOCK) return Locked::Failed;
         const auto now = Clock::now();
         if (now >= deadline) return Locked::TimedOut;
         std::this_thread::sleep_for(std::min<Clock::duration>(pause, deadline - now));
-        pause = std::min(pause * 2, std::chrono::milliseconds(20));
+        pause = std::min<Clock::duration>(pause * 2, std::chrono::milliseconds(20));
     }
     return StillAtPath(file, path, info) ? Locked::Yes : Locked::Removed;
 }

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <chrono>
 #include <cstring>
 #include <new>
@@ -120,7 +121,7 @@ bool ReadRecord(std::string_view contents, size_t at, InboxRecord& record) noexc
     return true;
 }
 
-// At the start of an empty file (appending, as on an inbox opened to append, starts there too).
+// At the start of an empty inbox (opened to append, where writing at 0 appends).
 HRESULT WriteHeader(int file) noexcept {
     char header[kHeaderBytes];
     std::memcpy(header, kHeaderMark, kHeaderMarkBytes);
@@ -202,11 +203,35 @@ InboxFold::~InboxFold() {
 }
 
 HRESULT InboxFold::Take(const std::string& path) noexcept {
-    int opened = -1;
-    uint64_t size = 0;
-    const HRESULT hr = OpenLocked(path, false, com::LockMode::Exclusive, opened, size);
-    if (hr != S_OK) return hr;
-    file_ = opened;
+    try {
+        aside_ = path + ".folding";
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    for (;;) {
+        int opened = -1;
+        uint64_t size = 0;
+        // A file an earlier fold set aside and did not finish comes first.
+        HRESULT hr = OpenLocked(aside_, false, com::LockMode::Exclusive, opened, size);
+        if (hr == S_OK) {
+            file_ = opened;
+            return Read(size);
+        }
+        if (FAILED(hr)) return hr;
+        hr = OpenLocked(path, false, com::LockMode::Exclusive, opened, size);
+        if (hr != S_OK) return hr;
+        Descriptor inbox(opened);
+        if (size <= kHeaderBytes) return S_FALSE;
+        if (renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, aside_.c_str(), RENAME_NOREPLACE) != 0) {
+            if (errno == EEXIST) continue;  // another fold set one aside meanwhile: that one first
+            return HResultFromErrno(errno);
+        }
+        file_ = inbox.release();
+        return Read(size);
+    }
+}
+
+HRESULT InboxFold::Read(uint64_t size) noexcept {
     if (size <= kHeaderBytes) return S_FALSE;
     try {
         contents_.resize(static_cast<size_t>(size));
@@ -246,11 +271,9 @@ std::vector<InboxRecord> InboxFold::RecordsFrom(uint64_t offset) const {
     return records;
 }
 
-void InboxFold::StartOver() noexcept {
-    // Emptied first: a header written over a long inbox would leave its records
-    // for the next fold under the new generation. Left empty if the header
-    // cannot be written; the next appender writes one.
-    if (ftruncate(file_, 0) == 0) (void)WriteHeader(file_);
+void InboxFold::Done() noexcept {
+    // Held alone, and never renamed over: the name is still this file's.
+    unlink(aside_.c_str());
 }
 
 }  // namespace pal::toast_store

@@ -4,11 +4,14 @@
 // database later, in one transaction, by whoever reads the store or when the
 // inbox has grown; a record, once written, is lost only with the machine's power.
 //
-// Appenders share a lock on the file, a fold holds it alone. A fold records in
-// the database how far it folded which inbox (each inbox starts with a random
-// generation), then starts the inbox over: a fold cut short between the two is
-// never folded twice. A record cut short (the disk filled, the power went) is
-// skipped; the records after it are found again by their marks.
+// Appenders share a lock on the inbox. A fold takes it alone just long enough to
+// rename the inbox to toasts.inbox.folding (never over another), so appenders
+// start a new inbox rather than wait for the database; it keeps that file locked
+// while it folds it, records in the database how far it folded which file (each
+// inbox starts with a random generation), and then removes it. A fold cut short
+// leaves the file for the next fold, which stores only what the database has not
+// got. A record cut short (the disk filled, the power went) is skipped; the
+// records after it are found again by their marks.
 #pragma once
 
 #include <windows.h>
@@ -31,7 +34,7 @@ struct InboxRecord {
 HRESULT AppendToInbox(const std::string& path, std::string_view appUserModelId, std::string_view time,
                       std::u16string_view xml, uint64_t& inboxSize) noexcept;
 
-// The inbox held alone for a fold: what it holds, read at once.
+// An inbox set aside for a fold, held alone: what it holds, read at once.
 class InboxFold {
 public:
     static constexpr size_t kGenerationBytes = 16;
@@ -41,7 +44,8 @@ public:
     InboxFold(const InboxFold&) = delete;
     InboxFold& operator=(const InboxFold&) = delete;
 
-    // S_OK with the inbox held, S_FALSE when there is none or it holds no record.
+    // S_OK with an inbox set aside and held (one a fold left, else the inbox at path),
+    // S_FALSE when there is none with a record.
     HRESULT Take(const std::string& path) noexcept;
 
     std::string_view Generation() const noexcept;
@@ -49,11 +53,14 @@ public:
     std::vector<InboxRecord> RecordsFrom(uint64_t offset) const;
     uint64_t Size() const noexcept { return contents_.size(); }
 
-    // Empties the inbox under a new generation, once its records are folded.
-    void StartOver() noexcept;
+    // Removes the file set aside, once its records are folded.
+    void Done() noexcept;
 
 private:
+    HRESULT Read(uint64_t size) noexcept;
+
     int file_ = -1;
+    std::string aside_;
     std::string contents_;
 };
 

@@ -289,8 +289,8 @@ HRESULT Insert(storage::PreparedStatements& statements, const Stored& toast) {
     return S_OK;
 }
 
-// The records the database has not got yet (an earlier fold may have stored some and
-// stopped before the inbox started over), then the toast given, in one transaction.
+// The records the database has not got yet (an earlier fold may have stored them and
+// ended before it removed their file), then the toast given, in one transaction.
 HRESULT FoldInTransaction(storage::PreparedStatements& statements, const InboxFold* inbox, const Stored* also) {
     if (inbox != nullptr) {
         uint64_t folded = 0;
@@ -319,25 +319,33 @@ HRESULT FoldInTransaction(storage::PreparedStatements& statements, const InboxFo
     return S_OK;
 }
 
-// Folds the inbox into the database, with one more toast after its records if given.
-HRESULT Fold(StoreConnection& connection, const Stored* also = nullptr) {
-    InboxFold inbox;
-    const HRESULT taken = inbox.Take(connection.inbox);
-    RETURN_IF_FAILED(taken);
-    const bool records = taken == S_OK;
-    if (!records && also == nullptr) return S_OK;
-    storage::PreparedStatements& statements = *connection.statements;
+HRESULT StoreInTransaction(storage::PreparedStatements& statements, const InboxFold* inbox, const Stored* also) {
     // BEGIN IMMEDIATE takes the write lock through the busy handler up front,
     // rather than failing on a lock upgrade half-way.
     RETURN_IF_FAILED(HResultFromSqlite(statements.Run("BEGIN IMMEDIATE")));
-    if (const HRESULT hr = FoldInTransaction(statements, records ? &inbox : nullptr, also); FAILED(hr)) {
+    if (const HRESULT hr = FoldInTransaction(statements, inbox, also); FAILED(hr)) {
         statements.Run("ROLLBACK");
         return hr;
     }
     RETURN_IF_FAILED(HResultFromSqlite(storage::CommitOrRollBack(statements)));
-    if (records) inbox.StartOver();
     StartLogsOverWhenTheProcessEnds();
     return S_OK;
+}
+
+// Folds the inbox into the database (a file an earlier fold left first, then the
+// inbox), with one more toast after their records if given.
+HRESULT Fold(StoreConnection& connection, const Stored* also = nullptr) {
+    storage::PreparedStatements& statements = *connection.statements;
+    // Two files at most: appenders who keep coming are left for the next fold.
+    for (int file = 0; file < 2; ++file) {
+        InboxFold inbox;
+        const HRESULT taken = inbox.Take(connection.inbox);
+        RETURN_IF_FAILED(taken);
+        if (taken == S_FALSE) break;
+        RETURN_IF_FAILED(StoreInTransaction(statements, &inbox, nullptr));
+        inbox.Done();
+    }
+    return also != nullptr ? StoreInTransaction(statements, nullptr, also) : S_OK;
 }
 
 }  // namespace
