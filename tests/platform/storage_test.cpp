@@ -126,6 +126,7 @@ TEST_F(PrefixDatabases, TheirFilesAreTheOwnersAloneWhateverTheUmask) {
     EXPECT_EQ(pal::toast_store::Append(u"Corvane.Tessaline", u"<toast/>"), S_OK);
     std::vector<pal::toast_store::Toast> toasts;  // listing folds the inbox into the database
     EXPECT_EQ(pal::toast_store::List(toasts), S_OK);
+    EXPECT_EQ(pal::toast_store::Append(u"Corvane.Tessaline", u"<toast/>"), S_OK);  // and the next toast starts another
     umask(umaskBefore);
     // Both connections are still open, so SQLite's -wal and -shm files are there too.
     const struct {
@@ -134,7 +135,7 @@ TEST_F(PrefixDatabases, TheirFilesAreTheOwnersAloneWhateverTheUmask) {
     } files[] = {{"", 0700},
                  {"registry.db", 0600}, {"registry.db-wal", 0600}, {"registry.db-shm", 0600},
                  {"toasts.db", 0600},   {"toasts.db-wal", 0600},   {"toasts.db-shm", 0600},
-                 {"toasts.inbox", 0600}};
+                 {"toasts.inbox", 0600},  {"toasts.inbox.lock", 0600}};
     for (const auto& file : files) {
         struct stat info{};
         ASSERT_EQ(stat((prefix / file.name).c_str(), &info), 0) << file.name;

@@ -17,7 +17,6 @@
 #include <cstring>
 
 #include "common/hresult.h"
-#include "platform/posix/core/fnv1a.h"
 #include "platform/posix/core/prefix.h"
 #include "platform/posix/process/spawn.h"
 
@@ -28,6 +27,11 @@ namespace {
 constexpr size_t kLongestDirectory = sizeof(sockaddr_un{}.sun_path) - 1 - 32 - 16;
 
 constexpr int kMakeAttempts = 100;
+
+uint64_t Fnv1a(const std::string& text, uint64_t hash = 0xcbf29ce484222325ull) {
+    for (const unsigned char c : text) hash = (hash ^ c) * 0x100000001b3ull;
+    return hash;
+}
 
 std::string BaseDirectory(const char* runtime) {
     if (runtime != nullptr && runtime[0] == '/' && std::string(runtime).size() + 40 <= kLongestDirectory)

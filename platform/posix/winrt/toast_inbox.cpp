@@ -21,7 +21,6 @@
 
 #include "common/hresult.h"
 #include "platform/posix/com/file_lock.h"
-#include "platform/posix/core/fnv1a.h"
 #include "platform/posix/process/spawn.h"
 #include "platform/posix/testing/fault_injection.h"
 
@@ -80,6 +79,24 @@ template <class T> T Get(const char* at) noexcept {
     return value;
 }
 
+uint64_t Mix(uint64_t word) noexcept {
+    word *= 0xbf58476d1ce4e5b9ull;
+    return word ^ (word >> 31);
+}
+
+// The payload's checksum, a word at a time (a toast's XML is kilobytes, and is
+// summed on every append): it tells a record cut short or damaged, and nobody
+// chooses these bytes to collide. Each step is one-to-one in its word, so a
+// change to any one word always changes the sum.
+uint64_t Checksum(std::string_view bytes) noexcept {
+    uint64_t sum = 0x9e3779b97f4a7c15ull ^ bytes.size();
+    size_t at = 0;
+    for (; bytes.size() - at >= 8; at += 8) sum = Mix(sum ^ Get<uint64_t>(bytes.data() + at));
+    uint64_t tail = 0;
+    std::memcpy(&tail, bytes.data() + at, bytes.size() - at);
+    return Mix(sum ^ tail);
+}
+
 std::string Record(std::string_view appUserModelId, std::string_view time, std::u16string_view xml) {
     std::string payload;
     payload.reserve(8 + appUserModelId.size() + time.size() + xml.size() * sizeof(char16_t));
@@ -92,7 +109,7 @@ std::string Record(std::string_view appUserModelId, std::string_view time, std::
     record.reserve(kRecordHeaderBytes + payload.size());
     PutU32(record, kRecordMark);
     PutU32(record, static_cast<uint32_t>(payload.size()));
-    const uint64_t check = Fnv1a(payload);
+    const uint64_t check = Checksum(payload);
     record.append(reinterpret_cast<const char*>(&check), sizeof check);
     record += payload;
     return record;
@@ -105,7 +122,7 @@ bool ReadRecord(std::string_view contents, size_t at, InboxRecord& record) noexc
     const size_t start = at + kRecordHeaderBytes;
     if (contents.size() - start < length) return false;
     const std::string_view payload = contents.substr(start, length);
-    if (Fnv1a(payload) != Get<uint64_t>(contents.data() + at + 8)) return false;
+    if (Checksum(payload) != Get<uint64_t>(contents.data() + at + 8)) return false;
     std::string_view rest = payload;
     std::string_view texts[2];
     for (std::string_view& text : texts) {
@@ -196,6 +213,19 @@ HRESULT AppendToInbox(const std::string& path, std::string_view appUserModelId, 
     if (written != static_cast<ssize_t>(record.size())) return HResultFromErrno(written < 0 ? errno : ENOSPC);
     inboxSize = size + record.size();  // at least: others may have appended meanwhile
     return S_OK;
+}
+
+FoldTurn::~FoldTurn() {
+    if (file_ >= 0) close(file_);
+}
+
+HRESULT FoldTurn::Take(const std::string& inboxPath) noexcept {
+    try {
+        uint64_t size = 0;
+        return OpenLocked(inboxPath + ".lock", true, com::LockMode::Exclusive, file_, size);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
 }
 
 InboxFold::~InboxFold() {

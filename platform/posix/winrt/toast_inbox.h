@@ -4,7 +4,9 @@
 // database later, in one transaction, by whoever reads the store or when the
 // inbox has grown; a record, once written, is lost only with the machine's power.
 //
-// Appenders share a lock on the inbox. A fold takes it alone just long enough to
+// Folds take turns (a lock on toasts.inbox.lock, held from start to end), so a
+// toast stored with its id after a fold is stored after everything appended
+// before. Appenders share a lock on the inbox. A fold takes it alone just long enough to
 // rename the inbox to toasts.inbox.folding (never over another), so appenders
 // start a new inbox rather than wait for the database; it keeps that file locked
 // while it folds it, records in the database how far it folded which file (each
@@ -34,7 +36,21 @@ struct InboxRecord {
 HRESULT AppendToInbox(const std::string& path, std::string_view appUserModelId, std::string_view time,
                       std::u16string_view xml, uint64_t& inboxSize) noexcept;
 
-// An inbox set aside for a fold, held alone: what it holds, read at once.
+// A fold's turn: held while it lasts.
+class FoldTurn {
+public:
+    FoldTurn() = default;
+    ~FoldTurn();
+    FoldTurn(const FoldTurn&) = delete;
+    FoldTurn& operator=(const FoldTurn&) = delete;
+
+    HRESULT Take(const std::string& inboxPath) noexcept;
+
+private:
+    int file_ = -1;
+};
+
+// An inbox set aside for a fold, held alone: what it holds, read at once. Taken in a fold's turn.
 class InboxFold {
 public:
     static constexpr size_t kGenerationBytes = 16;

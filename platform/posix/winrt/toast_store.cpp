@@ -10,6 +10,7 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +21,7 @@
 #include "platform/posix/core/prefix.h"
 #include "platform/posix/core/utf.h"
 #include "platform/posix/storage/connection_pool.h"
+#include "platform/posix/storage/file_worker.h"
 #include "platform/posix/storage/log_write_back.h"
 #include "platform/posix/storage/sqlite_database.h"
 #include "platform/posix/testing/call_log.h"
@@ -30,8 +32,9 @@ namespace {
 
 constexpr int kBusyTimeoutMilliseconds = 30000;
 constexpr int kLogWriteBackPages = 100;
-// A few hundred toasts: folded in one transaction, by the call whose toast grew the inbox past this.
+// A hundred toasts or so: folded in one transaction, once a toast has grown the inbox past this.
 constexpr uint64_t kFoldAtInboxBytes = 256 * 1024;
+constexpr size_t kRecordsPerTransaction = 64;
 constexpr DWORD kErrorDiskFull = 112;
 
 HRESULT HResultFromSqlite(int code) noexcept {
@@ -289,41 +292,11 @@ HRESULT Insert(storage::PreparedStatements& statements, const Stored& toast) {
     return S_OK;
 }
 
-// The records the database has not got yet (an earlier fold may have stored them and
-// ended before it removed their file), then the toast given, in one transaction.
-HRESULT FoldInTransaction(storage::PreparedStatements& statements, const InboxFold* inbox, const Stored* also) {
-    if (inbox != nullptr) {
-        uint64_t folded = 0;
-        {
-            const Use read(statements, kFoldedSoFar);
-            RETURN_IF_FAILED(read.Result());
-            const int step = sqlite3_step(read.get());
-            RETURN_IF_FAILED(HResultFromSqlite(step));
-            if (step == SQLITE_ROW) {
-                const auto* generation = static_cast<const char*>(sqlite3_column_blob(read.get(), 0));
-                const std::string_view known(generation != nullptr ? generation : "",
-                                             static_cast<size_t>(sqlite3_column_bytes(read.get(), 0)));
-                if (known == inbox->Generation()) folded = static_cast<uint64_t>(sqlite3_column_int64(read.get(), 1));
-            }
-        }
-        for (const InboxRecord& record : inbox->RecordsFrom(folded))
-            RETURN_IF_FAILED(Insert(statements, Stored{record.appUserModelId, record.time, record.xml}));
-        const Use note(statements, kNoteFolded);
-        RETURN_IF_FAILED(note.Result());
-        const std::string_view generation = inbox->Generation();
-        sqlite3_bind_blob(note.get(), 1, generation.data(), static_cast<int>(generation.size()), SQLITE_STATIC);
-        sqlite3_bind_int64(note.get(), 2, static_cast<sqlite3_int64>(inbox->Size()));
-        RETURN_IF_FAILED(HResultFromSqlite(sqlite3_step(note.get())));
-    }
-    if (also != nullptr) RETURN_IF_FAILED(Insert(statements, *also));
-    return S_OK;
-}
-
-HRESULT StoreInTransaction(storage::PreparedStatements& statements, const InboxFold* inbox, const Stored* also) {
-    // BEGIN IMMEDIATE takes the write lock through the busy handler up front,
-    // rather than failing on a lock upgrade half-way.
+// One transaction around body. BEGIN IMMEDIATE takes the write lock through the
+// busy handler up front, rather than failing on a lock upgrade half-way.
+template <class Body> HRESULT InTransaction(storage::PreparedStatements& statements, Body&& body) {
     RETURN_IF_FAILED(HResultFromSqlite(statements.Run("BEGIN IMMEDIATE")));
-    if (const HRESULT hr = FoldInTransaction(statements, inbox, also); FAILED(hr)) {
+    if (const HRESULT hr = body(); FAILED(hr)) {
         statements.Run("ROLLBACK");
         return hr;
     }
@@ -332,9 +305,57 @@ HRESULT StoreInTransaction(storage::PreparedStatements& statements, const InboxF
     return S_OK;
 }
 
+// How far the file of that generation was folded: 0 when the database knows another.
+HRESULT FoldedSoFar(storage::PreparedStatements& statements, std::string_view generation, uint64_t& folded) {
+    folded = 0;
+    const Use read(statements, kFoldedSoFar);
+    RETURN_IF_FAILED(read.Result());
+    const int step = sqlite3_step(read.get());
+    RETURN_IF_FAILED(HResultFromSqlite(step));
+    if (step != SQLITE_ROW) return S_OK;
+    const auto* known = static_cast<const char*>(sqlite3_column_blob(read.get(), 0));
+    if (std::string_view(known != nullptr ? known : "", static_cast<size_t>(sqlite3_column_bytes(read.get(), 0))) ==
+        generation)
+        folded = static_cast<uint64_t>(sqlite3_column_int64(read.get(), 1));
+    return S_OK;
+}
+
+HRESULT NoteFolded(storage::PreparedStatements& statements, std::string_view generation, uint64_t through) {
+    const Use note(statements, kNoteFolded);
+    RETURN_IF_FAILED(note.Result());
+    sqlite3_bind_blob(note.get(), 1, generation.data(), static_cast<int>(generation.size()), SQLITE_STATIC);
+    sqlite3_bind_int64(note.get(), 2, static_cast<sqlite3_int64>(through));
+    return HResultFromSqlite(sqlite3_step(note.get()));
+}
+
+// The records of a file set aside that the database has not got yet (an earlier fold
+// may have stored some and ended before it removed the file), a run of them to each
+// transaction, so that no commit grows the store's log by more than a run's pages.
+HRESULT FoldFile(storage::PreparedStatements& statements, const InboxFold& inbox) {
+    uint64_t folded = 0;
+    RETURN_IF_FAILED(FoldedSoFar(statements, inbox.Generation(), folded));
+    const std::vector<InboxRecord> records = inbox.RecordsFrom(folded);
+    size_t next = 0;
+    do {
+        const size_t end = std::min(records.size(), next + kRecordsPerTransaction);
+        const uint64_t through = end == records.size() ? inbox.Size() : records[end - 1].end;
+        RETURN_IF_FAILED(InTransaction(statements, [&] {
+            for (size_t record = next; record < end; ++record) {
+                const InboxRecord& stored = records[record];
+                RETURN_IF_FAILED(Insert(statements, Stored{stored.appUserModelId, stored.time, stored.xml}));
+            }
+            return NoteFolded(statements, inbox.Generation(), through);
+        }));
+        next = end;
+    } while (next < records.size());
+    return S_OK;
+}
+
 // Folds the inbox into the database (a file an earlier fold left first, then the
 // inbox), with one more toast after their records if given.
 HRESULT Fold(StoreConnection& connection, const Stored* also = nullptr) {
+    FoldTurn turn;
+    RETURN_IF_FAILED(turn.Take(connection.inbox));
     storage::PreparedStatements& statements = *connection.statements;
     // Two files at most: appenders who keep coming are left for the next fold.
     for (int file = 0; file < 2; ++file) {
@@ -342,10 +363,29 @@ HRESULT Fold(StoreConnection& connection, const Stored* also = nullptr) {
         const HRESULT taken = inbox.Take(connection.inbox);
         RETURN_IF_FAILED(taken);
         if (taken == S_FALSE) break;
-        RETURN_IF_FAILED(StoreInTransaction(statements, &inbox, nullptr));
+        RETURN_IF_FAILED(FoldFile(statements, inbox));
         inbox.Done();
     }
-    return also != nullptr ? StoreInTransaction(statements, nullptr, also) : S_OK;
+    if (also == nullptr) return S_OK;
+    return InTransaction(statements, [&] { return Insert(statements, *also); });
+}
+
+// The fold of an inbox that has grown, on the folding thread: a pooled connection,
+// so that the folds of a long-running process share one.
+void FoldGrownInbox(const std::string& database) {
+    try {
+        std::unique_ptr<StoreConnection> connection;
+        if (FAILED(TakeOrOpen(database, connection))) return;
+        (void)Fold(*connection);  // what a failed fold leaves is the next one's
+        ThePool().Give(database, std::move(connection));
+    } catch (const std::bad_alloc&) {
+        // left to the next fold
+    }
+}
+
+storage::FileWorker& TheFolder() {
+    static auto* const folder = new storage::FileWorker(&FoldGrownInbox);
+    return *folder;
 }
 
 }  // namespace
@@ -367,12 +407,8 @@ HRESULT Append(std::u16string_view appUserModelId, std::u16string_view xml, int6
         RETURN_IF_FAILED(CurrentStoreFile(path));
         uint64_t inboxSize = 0;
         RETURN_IF_FAILED(AppendToInbox(InboxBeside(path), aumid, time, xml, inboxSize));
-        if (inboxSize >= kFoldAtInboxBytes) {
-            // The toast is stored; a fold that fails now is left to the next one.
-            Lease lease;
-            StoreConnection* connection = nullptr;
-            if (SUCCEEDED(lease.Open(connection))) (void)Fold(*connection);
-        }
+        // The toast is stored: folding is a thread's of the process's own, off this call's path.
+        if (inboxSize >= kFoldAtInboxBytes && !TheFolder().Request(path)) FoldGrownInbox(path);
         return S_OK;
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
