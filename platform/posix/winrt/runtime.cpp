@@ -12,10 +12,8 @@
 #include "common/com_ptr.h"
 #include "common/hresult.h"
 #include "platform/posix/com/apartment.h"
-#include "platform/posix/com/starter_readiness.h"
 #include "platform/posix/testing/fault_injection.h"
 #include "platform/posix/winrt/class_table.h"
-#include "platform/posix/winrt/toast_store.h"
 
 namespace {
 
@@ -41,10 +39,7 @@ HRESULT WINAPI RoInitialize(RO_INIT_TYPE initType) {
         return probe == RPC_E_CHANGED_MODE ? probe : E_NOTIMPL;
     }
     if (initType != RO_INIT_MULTITHREADED) return E_INVALIDARG;
-    const HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    // A server started for a client's activation is most likely to show a toast for it.
-    if (SUCCEEDED(hr)) pal::com::DoWhileStarterConnects(&pal::toast_store::OpenAhead);
-    return hr;
+    return CoInitializeEx(nullptr, COINIT_MULTITHREADED);
 }
 
 void WINAPI RoUninitialize() { CoUninitialize(); }
