@@ -3,8 +3,8 @@
 // zero every class is suspended for good, as Windows does on the way out.
 // Registering or resuming a class that another live process of the prefix
 // serves fails with CO_E_OBJISREG. The client that started this process is
-// told as soon as a class listens, and the threads that serve start after
-// that: the client sends its first request while they start.
+// told as soon as a class listens, and only then do the threads that serve
+// start (which takes longer than telling): its first request is waiting for them.
 #include "platform/posix/com/class_table.h"
 
 #include <mutex>

@@ -141,16 +141,17 @@ public:
         return S_OK;
     }
 
-    // The first time, the starter's connection joins the others, its request
-    // likely there already; then the first threads start, the first of them
-    // to find that request waiting.
+    // Starts the first threads and, the first time, adds the starter's
+    // connection, its request likely there already. The threads wait for the
+    // lock held here, so the first of them finds that request waiting; and a
+    // connection is only added once there are threads to close it again.
     HRESULT Serve() {
         std::lock_guard guard(lock_);
         if (epoll_ < 0) return S_OK;  // nothing listens yet: nothing to serve
-        if (const int starter = TakeStarterConnection(); starter >= 0) AddPeer(starter);
         while (started_ < kFirstThreads) {
             if (!StartThread()) return E_OUTOFMEMORY;
         }
+        if (const int starter = TakeStarterConnection(); starter >= 0) AddPeer(starter);
         return S_OK;
     }
 

@@ -15,8 +15,8 @@ HRESULT StartListening(REFCLSID clsid) noexcept;
 
 // Serves what listens, and the connection of the client that started this
 // process (adopted the first time): starts the first threads if they have not
-// started yet. Called after the starter has been told, since starting a thread
-// takes longer than that client's wake-up.
+// started yet. Called once that client has been told that classes are served,
+// so that starting threads does not delay telling it.
 HRESULT StartServing() noexcept;
 
 // Withdraws the endpoint; connections already made go on being served. The
