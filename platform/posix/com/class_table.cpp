@@ -2,8 +2,9 @@
 // listening endpoint; suspension closes it. When the server count returns to
 // zero every class is suspended for good, as Windows does on the way out.
 // Registering or resuming a class that another live process of the prefix
-// serves fails with CO_E_OBJISREG.
-#include "platform/posix/com/starter_readiness.h"
+// serves fails with CO_E_OBJISREG. The client that started this process is
+// told as soon as a class listens, and only then do the threads that serve
+// start (which takes longer than telling): its first request is waiting for them.
 #include "platform/posix/com/class_table.h"
 
 #include <mutex>
@@ -12,6 +13,7 @@
 
 #include "common/hresult.h"
 #include "platform/posix/com/service.h"
+#include "platform/posix/com/starter_readiness.h"
 #include "platform/posix/core/utf.h"
 #include "platform/posix/testing/call_log.h"
 #include "platform/posix/testing/fault_injection.h"
@@ -120,14 +122,22 @@ extern "C" HRESULT WINAPI CoRegisterClassObject(REFCLSID clsid, LPUNKNOWN object
     try {
         if (listening) RETURN_IF_FAILED(pal::com::StartListening(clsid));
         table.registrations.push_back({table.nextCookie, clsid, com_ptr<IUnknown>::copy(object), listening});
-        if (listening) pal::com::TellStarterServing();
     } catch (const std::bad_alloc&) {
         if (listening) pal::com::StopListening(clsid);
         return E_OUTOFMEMORY;
     }
-    *cookie = table.nextCookie++;
-    guard.unlock();
-    if (listening) pal::com::RunWorkWhileStarterConnects();
+    const DWORD registered = table.nextCookie++;
+    if (!listening) {
+        *cookie = registered;
+        return S_OK;
+    }
+    pal::com::TellStarterServing();
+    guard.unlock();  // the first calls need the table
+    if (const HRESULT served = pal::com::StartServing(); FAILED(served)) {
+        CoRevokeClassObject(registered);
+        return served;
+    }
+    *cookie = registered;
     return S_OK;
 }
 
@@ -158,9 +168,8 @@ extern "C" HRESULT WINAPI CoResumeClassObjects() {
         registration.listening = true;
     }
     pal::com::TellStarterServing();
-    guard.unlock();  // the client's calls may need the table meanwhile
-    pal::com::RunWorkWhileStarterConnects();
-    return S_OK;
+    guard.unlock();  // the first calls need the table
+    return pal::com::StartServing();
 }
 
 extern "C" HRESULT WINAPI CoSuspendClassObjects() {

@@ -114,4 +114,10 @@ bool SomeoneListens(const std::string& path) noexcept {
     return result == 0 || (error != ECONNREFUSED && error != ENOENT);
 }
 
+bool PeerIsThisUser(int socket) noexcept {
+    ucred credentials{};
+    socklen_t size = sizeof credentials;
+    return getsockopt(socket, SOL_SOCKET, SO_PEERCRED, &credentials, &size) == 0 && credentials.uid == geteuid();
+}
+
 }  // namespace pal::com

@@ -22,6 +22,10 @@ std::string EndpointFileIn(const std::string& directory, REFCLSID clsid, const c
 // True when a server listens on the socket at path (even one too busy to accept now).
 bool SomeoneListens(const std::string& path) noexcept;
 
+// True when the process at the other end of the connected socket runs as this
+// user: only such peers are served.
+bool PeerIsThisUser(int socket) noexcept;
+
 inline constexpr const char* kSocketSuffix = ".sock";
 inline constexpr const char* kStartLockSuffix = ".lock";
 

@@ -3,6 +3,10 @@
 // that said it serves and ended cleanly before this client reached it served
 // others, and another is started. One that ends without ever serving failed.
 // Every wait ends at the activation's deadline (the start time-out).
+// The starting client's request goes first over a connection the server
+// inherits, answered once the server serves; only when that cannot tell (the
+// class is not served yet, or the server closed it unanswered) does the client
+// wait on the readiness pipe and connect to the class's endpoint.
 #include "platform/posix/com/server_start.h"
 
 #include <fcntl.h>
@@ -21,6 +25,7 @@
 #include "platform/posix/com/endpoint_lock.h"
 #include "platform/posix/com/file_lock.h"
 #include "platform/posix/com/proxy.h"
+#include "platform/posix/com/starter_connection.h"
 #include "platform/posix/com/starter_readiness.h"
 #include "platform/posix/process/command_line.h"
 #include "platform/posix/process/spawn.h"
@@ -40,6 +45,11 @@ struct Wanted {
     void** object;
 };
 
+HRESULT Ask(const std::shared_ptr<Channel>& channel, const Wanted& wanted, const Clock::time_point& deadline) {
+    return wanted.instance ? CreateRemoteInstance(channel, wanted.clsid, wanted.iid, wanted.object, deadline)
+                           : GetRemoteClassObject(channel, wanted.clsid, wanted.iid, wanted.object, deadline);
+}
+
 // CO_E_SERVER_STOPPING when no server serves the class now (none listens, or
 // the one listening is on its way out); any other result is final.
 HRESULT TryRunningServer(const Wanted& wanted, const Clock::time_point& deadline) {
@@ -49,42 +59,65 @@ HRESULT TryRunningServer(const Wanted& wanted, const Clock::time_point& deadline
     RETURN_IF_FAILED(where);
     std::shared_ptr<Channel> channel;
     if (const HRESULT connected = Channel::Connect(path, deadline, channel); connected != S_OK) return connected;
-    const HRESULT hr = wanted.instance
-                           ? CreateRemoteInstance(channel, wanted.clsid, wanted.iid, wanted.object, deadline)
-                           : GetRemoteClassObject(channel, wanted.clsid, wanted.iid, wanted.object, deadline);
+    const HRESULT hr = Ask(channel, wanted, deadline);
     return hr == RPC_E_DISCONNECTED ? CO_E_SERVER_STOPPING : hr;
 }
 
-HRESULT StartServer(const std::u16string& commandLine, StarterReadiness& readiness, unique_handle& process,
-                    pid_t& group) {
+// The started server, and what it was handed.
+struct StartedServer {
+    StarterReadiness readiness;
+    StarterConnection firstConnection;
+    unique_handle process;
+    pid_t group = 0;
+};
+
+HRESULT StartServer(const std::u16string& commandLine, StartedServer& server) {
     std::u16string_view rest = commandLine;
     const std::u16string program = TakeProgramName(rest);
     if (program.empty()) return CO_E_SERVER_EXEC_FAILURE;
-    RETURN_IF_FAILED(readiness.Create());
+    RETURN_IF_FAILED(server.readiness.Create());
+    RETURN_IF_FAILED(server.firstConnection.Create());
     SpawnRequest request;
     request.program = AbsoluteFilePath(program);
     request.arguments = SplitArguments(std::u16string(rest) + u" -Embedding");
     request.detached = true;  // it must outlive this client and hold none of its files; it leads a group of its own
-    const std::vector<std::string> environment = readiness.ServerEnvironment();
+    request.keptDescriptors = {server.readiness.ServerEnd(), server.firstConnection.ServerEnd()};
+    const std::vector<std::string> environment =
+        EnvironmentWith({StarterReadiness::ServerSetting(kFirstKeptDescriptor),
+                         StarterConnection::ServerSetting(kFirstKeptDescriptor + 1)});
     request.environment = &environment;
-    request.keptDescriptor = readiness.ServerEnd();
     PROCESS_INFORMATION started{};
     RETURN_IF_WIN32_ERROR(SpawnProcess(request, started));
-    readiness.ServerStarted();
+    server.readiness.ServerStarted();
+    server.firstConnection.ServerStarted();
     CloseHandle(started.hThread);
-    process.reset(started.hProcess);
-    group = static_cast<pid_t>(started.dwProcessId);
+    server.process.reset(started.hProcess);
+    server.group = static_cast<pid_t>(started.dwProcessId);
     return S_OK;
 }
 
+// Ends a start that failed. The process is not yet collected, so the group id is still its own:
+// this ends it and whatever it started.
+HRESULT EndFailedStart(const StartedServer& server) {
+    kill(-server.group, SIGKILL);
+    WaitForSingleObject(server.process.get(), kReapMilliseconds);
+    return CO_E_SERVER_EXEC_FAILURE;
+}
+
 HRESULT StartAndConnect(const std::u16string& commandLine, const Wanted& wanted, const Clock::time_point& deadline) {
-    StarterReadiness readiness;
-    unique_handle process;
-    pid_t group = 0;
-    RETURN_IF_FAILED(StartServer(commandLine, readiness, process, group));
+    StartedServer server;
+    RETURN_IF_FAILED(StartServer(commandLine, server));
+    StarterReadiness& readiness = server.readiness;
+    const HANDLE process = server.process.get();
+    // Sent at once, the request waits in the connection for the server's first thread.
+    if (const std::shared_ptr<Channel> first = server.firstConnection.TakeChannel(process)) {
+        const HRESULT hr = Ask(first, wanted, deadline);
+        if (hr == RPC_E_TIMEOUT) return EndFailedStart(server);  // it never served
+        if (hr != CO_E_SERVER_STOPPING && hr != RPC_E_DISCONNECTED) return hr;
+    }
     bool served = false;
-    for (StarterReadiness::Event event = readiness.Wait(process.get(), deadline);;
-         event = readiness.Wait(process.get(), deadline)) {
+    for (StarterReadiness::Event event = readiness.Wait(process, deadline);;
+         event = readiness.Wait(process, deadline)) {
         if (event == StarterReadiness::Event::TimedOut) break;
         if (event == StarterReadiness::Event::Serving) {
             served = true;
@@ -98,15 +131,12 @@ HRESULT StartAndConnect(const std::u16string& commandLine, const Wanted& wanted,
         if (last != CO_E_SERVER_STOPPING) return last;
         // A clean exit after serving: other clients reached it first and their release ended it.
         DWORD code = 1;
-        return served && WaitForSingleObject(process.get(), kReapMilliseconds) == WAIT_OBJECT_0 &&
-                       GetExitCodeProcess(process.get(), &code) && code == 0
+        return served && WaitForSingleObject(process, kReapMilliseconds) == WAIT_OBJECT_0 &&
+                       GetExitCodeProcess(process, &code) && code == 0
                    ? CO_E_SERVER_STOPPING
                    : CO_E_SERVER_EXEC_FAILURE;
     }
-    // Not yet collected, so the group id is still its own: end it and whatever it started.
-    kill(-group, SIGKILL);
-    WaitForSingleObject(process.get(), kReapMilliseconds);
-    return CO_E_SERVER_EXEC_FAILURE;
+    return EndFailedStart(server);
 }
 
 // A start's failure, shared with the clients that waited for it.

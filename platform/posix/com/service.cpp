@@ -34,7 +34,7 @@
 #include "platform/posix/com/endpoint_lock.h"
 #include "platform/posix/com/message_io.h"
 #include "platform/posix/com/spin_before_sleep.h"
-#include "platform/posix/com/starter_readiness.h"
+#include "platform/posix/com/starter_connection.h"
 #include "platform/posix/com/stub.h"
 #include "platform/posix/process/spawn.h"
 
@@ -100,12 +100,6 @@ struct Job {
     bool rundown;  // give back what a closed connection held, rather than serve a call
 };
 
-bool SameUser(int peer) {
-    ucred credentials{};
-    socklen_t size = sizeof credentials;
-    return getsockopt(peer, SOL_SOCKET, SO_PEERCRED, &credentials, &size) == 0 && credentials.uid == geteuid();
-}
-
 class Service {
 public:
     static Service& Instance() {
@@ -115,7 +109,7 @@ public:
     }
 
     HRESULT Listen(REFCLSID clsid) {
-        RETURN_IF_FAILED(StartThreads());
+        RETURN_IF_FAILED(OpenWatchSet());
         EndpointDirectoryLock directory;
         RETURN_IF_FAILED(directory.Take(Clock::now() + kDirectoryLockWait));
         const std::string path = EndpointFileIn(directory.Directory(), clsid, kSocketSuffix);
@@ -144,6 +138,20 @@ public:
         const uint64_t id = nextId_++;
         listeners_.emplace(id, listener);
         Watch(listening, id, kAcceptEvents, EPOLL_CTL_ADD);
+        return S_OK;
+    }
+
+    // Starts the first threads and, the first time, adds the starter's
+    // connection, its request likely there already. The threads wait for the
+    // lock held here, so the first of them finds that request waiting; and a
+    // connection is only added once there are threads to close it again.
+    HRESULT Serve() {
+        std::lock_guard guard(lock_);
+        if (epoll_ < 0) return S_OK;  // nothing listens yet: nothing to serve
+        while (started_ < kFirstThreads) {
+            if (!StartThread()) return E_OUTOFMEMORY;
+        }
+        if (const int starter = TakeStarterConnection(); starter >= 0) AddPeer(starter);
         return S_OK;
     }
 
@@ -186,7 +194,7 @@ public:
     }
 
 private:
-    HRESULT StartThreads() {
+    HRESULT OpenWatchSet() {
         std::lock_guard guard(lock_);
         if (epoll_ < 0) {
             const int epoll = epoll_create1(EPOLL_CLOEXEC);
@@ -201,9 +209,6 @@ private:
             wake_ = wake;
             spare_ = open("/dev/null", O_RDONLY | O_CLOEXEC);
             Watch(wake_, kWakeId, EPOLLIN, EPOLL_CTL_ADD);
-        }
-        while (started_ < kFirstThreads) {
-            if (!StartThread()) return E_OUTOFMEMORY;
         }
         return S_OK;
     }
@@ -239,7 +244,6 @@ private:
     void ServeLoop(unsigned thread) {
         onServiceThread = true;
         std::unique_lock guard(lock_);
-        RunStarterWork(guard);
         for (;;) {
             if (!jobs_.empty() && (busy_ + 1 < started_ || StartThread())) {
                 KeepDeadlinesWatched();
@@ -248,19 +252,6 @@ private:
                 Watch(guard, thread);
             }
         }
-    }
-
-    // The first of these threads to run does the work for the first call if the
-    // client has not been told yet (the scheduler may well put the first one made
-    // behind the thread that made it, and the next on an idle processor), counted
-    // busy as a job would be, so another thread watches meanwhile.
-    void RunStarterWork(std::unique_lock<std::mutex>& guard) {
-        ++busy_;
-        guard.unlock();
-        RunWorkGivenSoFar();
-        guard.lock();
-        --busy_;
-        if (busy_ == 0 && jobs_.empty()) idle_.notify_all();
     }
 
     // A thread about to run a job may have just set a message's deadline that
@@ -348,26 +339,31 @@ private:
                 }
                 return;
             }
-            // Another user's process is never served; beyond the cap, or on the way out, no one new is.
-            if (!SameUser(peer) || connections_.size() >= kMaxConnections || draining_) {
-                close(peer);
-                continue;
-            }
-            std::shared_ptr<Connection> connection;
-            const uint64_t id = nextId_++;
-            try {
-                connection = std::make_shared<Connection>(peer);
-            } catch (const std::bad_alloc&) {
-                close(peer);
-                continue;
-            }
-            try {
-                connections_.emplace(id, std::move(connection));
-            } catch (const std::bad_alloc&) {
-                continue;  // the connection has closed its socket: closing it again could close another's
-            }
-            Watch(peer, id, kReadEvents, EPOLL_CTL_ADD);
+            AddPeer(peer);
         }
+    }
+
+    // Serves the connected peer from now on, or closes it.
+    void AddPeer(int peer) {
+        // Another user's process is never served; beyond the cap, or on the way out, no one new is.
+        if (!PeerIsThisUser(peer) || connections_.size() >= kMaxConnections || draining_) {
+            close(peer);
+            return;
+        }
+        std::shared_ptr<Connection> connection;
+        const uint64_t id = nextId_++;
+        try {
+            connection = std::make_shared<Connection>(peer);
+        } catch (const std::bad_alloc&) {
+            close(peer);
+            return;
+        }
+        try {
+            connections_.emplace(id, std::move(connection));
+        } catch (const std::bad_alloc&) {
+            return;  // the connection has closed its socket: closing it again could close another's
+        }
+        Watch(peer, id, kReadEvents, EPOLL_CTL_ADD);
     }
 
     // Out of descriptors: the spare one makes room to take the waiting peer
@@ -530,6 +526,14 @@ private:
 HRESULT StartListening(REFCLSID clsid) noexcept {
     try {
         return Service::Instance().Listen(clsid);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+HRESULT StartServing() noexcept {
+    try {
+        return Service::Instance().Serve();
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }

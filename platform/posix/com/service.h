@@ -10,7 +10,14 @@ namespace pal::com {
 
 // Publishes the class's endpoint, replacing a socket its dead server left
 // behind; CO_E_OBJISREG while a live server of the prefix serves the class.
+// Nothing is served until StartServing.
 HRESULT StartListening(REFCLSID clsid) noexcept;
+
+// Serves what listens, and the connection of the client that started this
+// process (adopted the first time): starts the first threads if they have not
+// started yet. Called once that client has been told that classes are served,
+// so that starting threads does not delay telling it.
+HRESULT StartServing() noexcept;
 
 // Withdraws the endpoint; connections already made go on being served. The
 // last endpoint withdrawn tidies the endpoint directory.

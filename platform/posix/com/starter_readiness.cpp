@@ -10,17 +10,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdint>
-#include <cstdlib>
-#include <cstring>
-#include <mutex>
-#include <new>
-#include <vector>
 
 #include "common/hresult.h"
 #include "platform/posix/process/spawn.h"
-
-extern char** environ;
 
 namespace pal::com {
 namespace {
@@ -28,42 +20,13 @@ namespace {
 constexpr char kVariable[] = "PAL_COM_READY_FD";
 int starterPipe = -1;
 
-std::mutex workLock;
-std::vector<void (*)()> workWhileConnecting;  // all given, so none is given twice
-size_t workTaken = 0;                          // the first ones, which have run or run now
-bool starterTold = false;
-
-// The work given and not yet taken; none once the starter has been told.
-void RunWorkNotTaken(bool tellingStarter) noexcept {
-    std::vector<void (*)()> work;
-    {
-        std::lock_guard guard(workLock);
-        if (starterPipe < 0 || starterTold) return;
-        starterTold = tellingStarter;
-        try {
-            work.assign(workWhileConnecting.begin() + static_cast<std::ptrdiff_t>(workTaken),
-                        workWhileConnecting.end());
-        } catch (const std::bad_alloc&) {
-            return;  // left to the calls that need it
-        }
-        workTaken = workWhileConnecting.size();
-    }
-    for (const auto step : work) step();
-}
-
 }  // namespace
 
 void AdoptStarterReadiness() noexcept {
-    const char* text = std::getenv(kVariable);
-    if (text == nullptr) return;
-    char* end = nullptr;
-    const long descriptor = std::strtol(text, &end, 10);
-    unsetenv(kVariable);
+    const int candidate = TakeKeptDescriptor(kVariable);
     // Only a pipe is ours to write to; a stale number may name any file now.
-    if (*end != 0 || descriptor < 3 || descriptor > INT32_MAX) return;
-    const int candidate = static_cast<int>(descriptor);
     struct stat info{};
-    if (fstat(candidate, &info) != 0 || !S_ISFIFO(info.st_mode)) return;
+    if (candidate < 0 || fstat(candidate, &info) != 0 || !S_ISFIFO(info.st_mode)) return;
     fcntl(candidate, F_SETFD, FD_CLOEXEC);
     starterPipe = candidate;
 }
@@ -73,24 +36,6 @@ void TellStarterServing() noexcept {
     const char serving = 1;
     (void)!write(starterPipe, &serving, 1);
 }
-
-void DoWhileStarterConnects(void (*work)()) noexcept {
-    if (starterPipe < 0) return;
-    std::lock_guard guard(workLock);
-    if (starterTold) return;
-    try {
-        for (const auto given : workWhileConnecting) {
-            if (given == work) return;
-        }
-        workWhileConnecting.push_back(work);
-    } catch (const std::bad_alloc&) {
-        // left to the call that needs it
-    }
-}
-
-void RunWorkGivenSoFar() noexcept { RunWorkNotTaken(false); }
-
-void RunWorkWhileStarterConnects() noexcept { RunWorkNotTaken(true); }
 
 StarterReadiness::~StarterReadiness() {
     if (read_ >= 0) close(read_);
@@ -105,15 +50,8 @@ HRESULT StarterReadiness::Create() noexcept {
     return S_OK;
 }
 
-std::vector<std::string> StarterReadiness::ServerEnvironment() const {
-    std::vector<std::string> environment;
-    const size_t nameLength = sizeof kVariable - 1;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        if (std::strncmp(*entry, kVariable, nameLength) == 0 && (*entry)[nameLength] == '=') continue;
-        environment.emplace_back(*entry);
-    }
-    environment.push_back(std::string(kVariable) + "=" + std::to_string(kKeptDescriptor));
-    return environment;
+std::string StarterReadiness::ServerSetting(int number) {
+    return std::string(kVariable) + "=" + std::to_string(number);
 }
 
 void StarterReadiness::ServerStarted() noexcept {

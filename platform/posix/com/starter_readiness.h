@@ -7,7 +7,6 @@
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
 #include "platform/posix/com/deadline.h"
 
@@ -18,18 +17,6 @@ namespace pal::com {
 void AdoptStarterReadiness() noexcept;
 // Called whenever classes start being served.
 void TellStarterServing() noexcept;
-// Work that the first call of a server a client started will want done (the toast
-// store opened, say) is done while that client connects: work given here before the
-// classes are first served runs once, on the first service thread to run if that is
-// before the client is told (it has nothing to serve yet), else on the thread that
-// resumed or registered the classes, after the client is told. Other processes leave
-// it to the call that needs it.
-void DoWhileStarterConnects(void (*work)()) noexcept;
-// Called by each service thread as it starts: the work given so far, if the client
-// has not been told yet and no other thread took it.
-void RunWorkGivenSoFar() noexcept;
-// Called by the class table once it is let go, after telling the starter: the rest.
-void RunWorkWhileStarterConnects() noexcept;
 
 // Client side: one pipe per start.
 class StarterReadiness {
@@ -41,8 +28,8 @@ public:
 
     HRESULT Create() noexcept;
     int ServerEnd() const noexcept { return write_; }
-    // The environment of the started server: this process's, naming the server's end.
-    std::vector<std::string> ServerEnvironment() const;
+    // The variable that tells the started server its end's number.
+    static std::string ServerSetting(int number);
     // Once the server has its end, the client lets go of it (so the server's exit closes the pipe).
     void ServerStarted() noexcept;
 

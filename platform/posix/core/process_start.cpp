@@ -14,6 +14,7 @@
 #include "platform/posix/core/module.h"
 #include "platform/posix/core/prefix.h"
 #include "platform/posix/core/utf.h"
+#include "platform/posix/com/starter_connection.h"
 #include "platform/posix/com/starter_readiness.h"
 
 int main(int argc, char** argv) {
@@ -25,6 +26,7 @@ int main(int argc, char** argv) {
     mallopt(M_TRIM_THRESHOLD, 1 << 20);
     pal::StopIfPrefixRefused();
     pal::com::AdoptStarterReadiness();
+    pal::com::AdoptStarterConnection();
 
     std::u16string arguments;
     for (int i = 1; i < argc; ++i) {

@@ -2,7 +2,7 @@
 // CreateProcessW itself and the child does not copy this process's memory
 // (glibc starts it in the parent's memory and waits for the exec), and a
 // pidfd per child so that waits take time-outs. The child keeps only its
-// standard streams, and the one descriptor asked for, across exec.
+// standard streams, and the descriptors asked for, across exec.
 #include "platform/posix/process/spawn.h"
 
 #include <fcntl.h>
@@ -13,11 +13,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <system_error>
 #include <climits>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <mutex>
+#include <new>
+#include <system_error>
 #include <thread>
 
 #include "platform/posix/core/utf.h"
@@ -122,23 +127,26 @@ public:
     explicit SpawnSetup(const SpawnRequest& request) {
         posix_spawn_file_actions_init(&actions_);
         posix_spawnattr_init(&attributes_);
-        // First, before the standard streams could take its number.
-        if (request.keptDescriptor >= 0)
-            Check(posix_spawn_file_actions_adddup2(&actions_, request.keptDescriptor, kKeptDescriptor));
+        const int kept = static_cast<int>(request.keptDescriptors.size());
+        // First, before the standard streams could take their numbers.
+        for (int index = 0; index < kept; ++index) {
+            const int source = OutOfTheWay(request.keptDescriptors[static_cast<size_t>(index)], kept);
+            Check(posix_spawn_file_actions_adddup2(&actions_, source, kFirstKeptDescriptor + index));
+        }
         if (request.detached) {
             Check(posix_spawn_file_actions_addopen(&actions_, 0, "/dev/null", O_RDWR, 0));
             Check(posix_spawn_file_actions_adddup2(&actions_, 0, 1));
             Check(posix_spawn_file_actions_adddup2(&actions_, 0, 2));
             Check(posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSID));
         }
-        const int firstClosed = request.keptDescriptor >= 0 ? kKeptDescriptor + 1 : 3;
-        Check(posix_spawn_file_actions_addclosefrom_np(&actions_, firstClosed));
+        Check(posix_spawn_file_actions_addclosefrom_np(&actions_, kFirstKeptDescriptor + kept));
         if (!request.currentDirectory.empty())
             Check(posix_spawn_file_actions_addchdir_np(&actions_, request.currentDirectory.c_str()));
     }
     ~SpawnSetup() {
         posix_spawn_file_actions_destroy(&actions_);
         posix_spawnattr_destroy(&attributes_);
+        for (const int copy : copies_) close(copy);
     }
     SpawnSetup(const SpawnSetup&) = delete;
     SpawnSetup& operator=(const SpawnSetup&) = delete;
@@ -153,8 +161,32 @@ private:
         if (error_ == 0) error_ = result;
     }
 
+    // The child's dup2s run in order, so a source that has one of the numbers
+    // the kept descriptors get (3 for the second, say) would be overwritten by
+    // an earlier one before its own turn: such a source is passed as a copy
+    // numbered above them all, which closes with the setup.
+    int OutOfTheWay(int source, int kept) noexcept {
+        if (source < kFirstKeptDescriptor || source >= kFirstKeptDescriptor + kept) return source;
+        const int copy = fcntl(source, F_DUPFD_CLOEXEC, std::max(kFirstCopy, kFirstKeptDescriptor + kept));
+        if (copy < 0) {
+            Check(errno);
+            return source;
+        }
+        try {
+            copies_.push_back(copy);
+        } catch (const std::bad_alloc&) {
+            close(copy);
+            Check(ENOMEM);
+            return source;
+        }
+        return copy;
+    }
+
+    static constexpr int kFirstCopy = 10;
+
     posix_spawn_file_actions_t actions_;
     posix_spawnattr_t attributes_;
+    std::vector<int> copies_;
     int error_ = 0;
 };
 
@@ -182,6 +214,32 @@ std::string AbsoluteFilePath(std::u16string_view windowsPath) {
         if (getcwd(here, sizeof here) != nullptr) path = std::string(here) + "/" + path;
     }
     return path;
+}
+
+std::vector<std::string> EnvironmentWith(const std::vector<std::string>& settings) {
+    const auto setByName = [&settings](const char* entry) {
+        for (const std::string& setting : settings) {
+            const size_t nameLength = setting.find('=');
+            if (std::strncmp(entry, setting.c_str(), nameLength) == 0 && entry[nameLength] == '=') return true;
+        }
+        return false;
+    };
+    std::vector<std::string> environment;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        if (!setByName(*entry)) environment.emplace_back(*entry);
+    }
+    environment.insert(environment.end(), settings.begin(), settings.end());
+    return environment;
+}
+
+int TakeKeptDescriptor(const char* variable) noexcept {
+    const char* text = std::getenv(variable);
+    if (text == nullptr) return -1;
+    char* end = nullptr;
+    const long descriptor = std::strtol(text, &end, 10);
+    const bool valid = *end == 0 && descriptor >= kFirstKeptDescriptor && descriptor <= INT32_MAX;
+    unsetenv(variable);  // text points into the environment: read before this
+    return valid ? static_cast<int>(descriptor) : -1;
 }
 
 DWORD SpawnProcess(const SpawnRequest& request, PROCESS_INFORMATION& started) {

@@ -17,15 +17,25 @@ struct SpawnRequest {
     const std::vector<std::string>* environment = nullptr;  // null: the parent's
     std::string currentDirectory;         // empty: the parent's
     bool detached = false;                // own session, standard streams on /dev/null
-    int keptDescriptor = -1;              // one more descriptor the program keeps, as kKeptDescriptor
+    std::vector<int> keptDescriptors;     // more descriptors the program keeps, numbered from kFirstKeptDescriptor
 };
 
-// The number under which the started program finds the request's kept descriptor.
-constexpr int kKeptDescriptor = 3;
+// The number under which the started program finds the request's first kept
+// descriptor; the next ones follow it in order.
+constexpr int kFirstKeptDescriptor = 3;
 
 // Starts the program. On success fills the process and thread handles and ids
 // and returns ERROR_SUCCESS; otherwise returns the Win32 error.
 DWORD SpawnProcess(const SpawnRequest& request, PROCESS_INFORMATION& started);
+
+// This process's environment for a program it starts, with each "NAME=VALUE"
+// of settings in place of any variable of that name.
+std::vector<std::string> EnvironmentWith(const std::vector<std::string>& settings);
+
+// The started program's side: the number of a kept descriptor that the
+// variable names, or -1. The variable is removed either way, so that no
+// program this one starts is told of a descriptor it does not have.
+int TakeKeptDescriptor(const char* variable) noexcept;
 
 // A descriptor of a started process that polls readable once it has ended; -1 for another handle.
 int ProcessDescriptor(HANDLE process) noexcept;
