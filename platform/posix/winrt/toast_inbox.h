@@ -77,7 +77,7 @@ private:
 
     int file_ = -1;
     std::string aside_;
-    std::string contents_;
+    std::string_view contents_;  // the file, mapped
 };
 
 }  // namespace pal::toast_store
