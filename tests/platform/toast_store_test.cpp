@@ -209,6 +209,11 @@ TEST(ToastStore, ADamagedOrHalfFoldedInboxLosesOnlyWhatIsDamaged) {
     ASSERT_EQ(pal::toast_store::Append(u"A", u"<four/>"), S_OK);
     EXPECT_EQ(ListedXml(), (std::vector<std::u16string>{u"<one/>", u"<two/>", u"<three/>", u"<four/>"}));
     EXPECT_FALSE(std::filesystem::exists(inbox + ".folding"));
+
+    // A set-aside file with nothing in it (no fold leaves one) does not keep the inbox from being folded.
+    WriteFile(inbox + ".folding", contents.substr(0, 10));
+    ASSERT_EQ(pal::toast_store::Append(u"A", u"<five/>"), S_OK);
+    EXPECT_EQ(ListedXml().back(), u"<five/>");
 }
 
 // A fold whose commit fails keeps nothing of it, and leaves the inbox as it was for the next.

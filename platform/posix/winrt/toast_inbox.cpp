@@ -248,7 +248,11 @@ HRESULT InboxFold::Take(const std::string& path) noexcept {
         HRESULT hr = OpenLocked(aside_, false, com::LockMode::Exclusive, opened, size);
         if (hr == S_OK) {
             file_ = opened;
-            return Read(size);
+            if (size > kHeaderBytes) return Read(size);
+            // Nothing in it to fold (it was never set aside so): it must not stand in the inbox's way.
+            Done();
+            close(std::exchange(file_, -1));
+            continue;
         }
         if (FAILED(hr)) return hr;
         hr = OpenLocked(path, false, com::LockMode::Exclusive, opened, size);
