@@ -59,7 +59,7 @@ HRESULT StarterConnection::Create() noexcept {
 }
 
 std::string StarterConnection::ServerSetting(int number) {
-    return std::string(kVariable) + "=" + std::to_string(number);
+    return KeptDescriptorSetting(kVariable, number);
 }
 
 void StarterConnection::ServerStarted() noexcept {

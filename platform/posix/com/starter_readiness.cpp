@@ -51,7 +51,7 @@ HRESULT StarterReadiness::Create() noexcept {
 }
 
 std::string StarterReadiness::ServerSetting(int number) {
-    return std::string(kVariable) + "=" + std::to_string(number);
+    return KeptDescriptorSetting(kVariable, number);
 }
 
 void StarterReadiness::ServerStarted() noexcept {

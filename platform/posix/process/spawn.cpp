@@ -232,6 +232,10 @@ std::vector<std::string> EnvironmentWith(const std::vector<std::string>& setting
     return environment;
 }
 
+std::string KeptDescriptorSetting(const char* variable, int number) {
+    return std::string(variable) + "=" + std::to_string(number);
+}
+
 int TakeKeptDescriptor(const char* variable) noexcept {
     const char* text = std::getenv(variable);
     if (text == nullptr) return -1;

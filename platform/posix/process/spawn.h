@@ -32,6 +32,9 @@ DWORD SpawnProcess(const SpawnRequest& request, PROCESS_INFORMATION& started);
 // of settings in place of any variable of that name.
 std::vector<std::string> EnvironmentWith(const std::vector<std::string>& settings);
 
+// The setting ("NAME=NUMBER") that tells a started program where a kept descriptor is.
+std::string KeptDescriptorSetting(const char* variable, int number);
+
 // The started program's side: the number of a kept descriptor that the
 // variable names, or -1. The variable is removed either way, so that no
 // program this one starts is told of a descriptor it does not have.
