@@ -73,10 +73,12 @@ constexpr const char* kSchema =
 constexpr const char* kCarryVersion1Ids =
     "INSERT OR IGNORE INTO cleared(id) SELECT seq FROM sqlite_sequence WHERE name = 'toasts';";
 
-// Ids only grow, past every toast there is and every one cleared away.
-constexpr const char* kInsertToast =
-    "INSERT INTO toasts(id, aumid, time, xml) SELECT coalesce(max(id), 0) + 1, ?1, ?2, ?3 FROM"
-    " (SELECT max(id) AS id FROM toasts UNION ALL SELECT max(id) FROM cleared)";
+// Ids only grow, past every toast there is and every one cleared away. The first
+// free one is read once in each transaction, which holds the write lock; the
+// toasts it stores take it and those after it.
+constexpr const char* kFirstFreeId =
+    "SELECT coalesce(max(id), 0) + 1 FROM (SELECT max(id) AS id FROM toasts UNION ALL SELECT max(id) FROM cleared)";
+constexpr const char* kInsertToast = "INSERT INTO toasts(id, aumid, time, xml) VALUES(?1, ?2, ?3, ?4)";
 constexpr const char* kFoldedSoFar = "SELECT generation, folded FROM inbox_folded WHERE rowid = 1";
 constexpr const char* kNoteFolded = "INSERT OR REPLACE INTO inbox_folded(rowid, generation, folded) VALUES(1, ?1, ?2)";
 
@@ -278,17 +280,29 @@ struct Stored {
     int64_t* id = nullptr;
 };
 
-HRESULT Insert(storage::PreparedStatements& statements, const Stored& toast) {
+HRESULT FirstFreeId(storage::PreparedStatements& statements, int64_t& id) {
+    const Use read(statements, kFirstFreeId);
+    RETURN_IF_FAILED(read.Result());
+    const int step = sqlite3_step(read.get());
+    if (step != SQLITE_ROW) return step == SQLITE_DONE ? E_FAIL : HResultFromSqlite(step);
+    id = sqlite3_column_int64(read.get(), 0);
+    return S_OK;
+}
+
+// Stores the toast under the id given, and moves that on to the next.
+HRESULT Insert(storage::PreparedStatements& statements, const Stored& toast, int64_t& id) {
     const Use insert(statements, kInsertToast);
     RETURN_IF_FAILED(insert.Result());
-    sqlite3_bind_text(insert.get(), 1, toast.appUserModelId.data(), static_cast<int>(toast.appUserModelId.size()),
+    sqlite3_bind_int64(insert.get(), 1, id);
+    sqlite3_bind_text(insert.get(), 2, toast.appUserModelId.data(), static_cast<int>(toast.appUserModelId.size()),
                       SQLITE_STATIC);
-    sqlite3_bind_text(insert.get(), 2, toast.time.data(), static_cast<int>(toast.time.size()), SQLITE_STATIC);
+    sqlite3_bind_text(insert.get(), 3, toast.time.data(), static_cast<int>(toast.time.size()), SQLITE_STATIC);
     static const char kNoUnits[2] = {};
-    sqlite3_bind_blob64(insert.get(), 3, toast.xml.empty() ? kNoUnits : toast.xml.data(), toast.xml.size(),
+    sqlite3_bind_blob64(insert.get(), 4, toast.xml.empty() ? kNoUnits : toast.xml.data(), toast.xml.size(),
                         SQLITE_STATIC);
     RETURN_IF_FAILED(HResultFromSqlite(sqlite3_step(insert.get())));
-    if (toast.id != nullptr) *toast.id = sqlite3_last_insert_rowid(statements.Database());
+    if (toast.id != nullptr) *toast.id = id;
+    ++id;
     return S_OK;
 }
 
@@ -340,9 +354,11 @@ HRESULT FoldFile(storage::PreparedStatements& statements, const InboxFold& inbox
         const size_t end = std::min(records.size(), next + kRecordsPerTransaction);
         const uint64_t through = end == records.size() ? inbox.Size() : records[end - 1].end;
         RETURN_IF_FAILED(InTransaction(statements, [&] {
+            int64_t id = 0;
+            RETURN_IF_FAILED(FirstFreeId(statements, id));
             for (size_t record = next; record < end; ++record) {
                 const InboxRecord& stored = records[record];
-                RETURN_IF_FAILED(Insert(statements, Stored{stored.appUserModelId, stored.time, stored.xml}));
+                RETURN_IF_FAILED(Insert(statements, Stored{stored.appUserModelId, stored.time, stored.xml}, id));
             }
             return NoteFolded(statements, inbox.Generation(), through);
         }));
@@ -367,7 +383,11 @@ HRESULT Fold(StoreConnection& connection, const Stored* also = nullptr) {
         inbox.Done();
     }
     if (also == nullptr) return S_OK;
-    return InTransaction(statements, [&] { return Insert(statements, *also); });
+    return InTransaction(statements, [&] {
+        int64_t id = 0;
+        RETURN_IF_FAILED(FirstFreeId(statements, id));
+        return Insert(statements, *also, id);
+    });
 }
 
 // The fold of an inbox that has grown, on the folding thread: a pooled connection,
