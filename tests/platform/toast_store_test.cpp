@@ -2,6 +2,7 @@
 // writers in several processes at once lose nothing.
 #include "platform/posix/winrt/toast_store.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,9 +19,11 @@
 #include <set>
 #include <thread>
 
+#include "platform/posix/com/file_lock.h"
 #include "platform/posix/core/utf.h"
 #include "platform/posix/testing/call_log.h"
 #include "platform/posix/testing/fault_injection.h"
+#include "platform/posix/winrt/toast_inbox.h"
 #include "tests/support/temporary_prefix.h"
 
 namespace {
@@ -214,6 +217,23 @@ TEST(ToastStore, ADamagedOrHalfFoldedInboxLosesOnlyWhatIsDamaged) {
     WriteFile(inbox + ".folding", contents.substr(0, 10));
     ASSERT_EQ(pal::toast_store::Append(u"A", u"<five/>"), S_OK);
     EXPECT_EQ(ListedXml().back(), u"<five/>");
+}
+
+// A fold lets go of the inbox it set aside at once: an appender who opened the inbox just
+// before finds it gone from its name and moves to the new one, rather than wait for the fold.
+TEST(ToastStore, AnAppenderIsNotHeldForTheFoldOfTheInboxItOpened) {
+    TemporaryPrefix prefix;
+    const std::string inbox = prefix.Path() + "/toasts.inbox";
+    ASSERT_EQ(pal::toast_store::Append(u"A", u"<one/>"), S_OK);
+    const int opened = open(inbox.c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
+    ASSERT_GE(opened, 0);
+    pal::toast_store::FoldTurn turn;
+    ASSERT_EQ(turn.Take(inbox), S_OK);
+    pal::toast_store::InboxFold fold;
+    ASSERT_EQ(fold.Take(inbox), S_OK);
+    const auto deadline = pal::com::Clock::now() + std::chrono::seconds(2);
+    EXPECT_EQ(pal::com::LockBefore(opened, inbox, deadline, pal::com::LockMode::Shared), pal::com::Locked::Removed);
+    close(opened);
 }
 
 // A fold whose commit fails keeps nothing of it, and leaves the inbox as it was for the next.

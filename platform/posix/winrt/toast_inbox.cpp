@@ -7,8 +7,9 @@
 #include "platform/posix/winrt/toast_inbox.h"
 
 #include <fcntl.h>
-#include <sys/random.h>
+#include <sys/file.h>
 #include <sys/mman.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -244,32 +245,36 @@ HRESULT InboxFold::Take(const std::string& path) noexcept {
     for (;;) {
         int opened = -1;
         uint64_t size = 0;
-        // A file an earlier fold set aside and did not finish comes first.
+        // A file set aside (by an earlier fold that did not finish, or just now). Had alone once,
+        // it is written no more: an appender who locked it before has finished its record, and
+        // one who locks it from now on finds it gone from its name and starts a new inbox. It
+        // is let go at once, so no appender waits for the fold.
         HRESULT hr = OpenLocked(aside_, false, com::LockMode::Exclusive, opened, size);
         if (hr == S_OK) {
             file_ = opened;
+            flock(file_, LOCK_UN);
             if (size > kHeaderBytes) return Read(size);
-            // Nothing in it to fold (it was never set aside so): it must not stand in the inbox's way.
+            // Nothing in it to fold (no fold sets one aside so): it must not stand in the inbox's way.
             Done();
             close(std::exchange(file_, -1));
             continue;
         }
         if (FAILED(hr)) return hr;
-        hr = OpenLocked(path, false, com::LockMode::Exclusive, opened, size);
-        if (hr != S_OK) return hr;
-        Descriptor inbox(opened);
-        if (size <= kHeaderBytes) return S_FALSE;
+        // Set aside without waiting for the appenders: a fold never holds them up.
+        struct stat info{};
+        if (lstat(path.c_str(), &info) != 0) return errno == ENOENT ? S_FALSE : HResultFromErrno(errno);
+        if (!S_ISREG(info.st_mode)) return E_ACCESSDENIED;
+        if (static_cast<uint64_t>(info.st_size) <= kHeaderBytes) return S_FALSE;
         if (renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, aside_.c_str(), RENAME_NOREPLACE) != 0) {
-            if (errno == EEXIST) continue;  // another fold set one aside meanwhile: that one first
-            return HResultFromErrno(errno);
+            if (errno == ENOENT) return S_FALSE;
+            if (errno != EEXIST) return HResultFromErrno(errno);
+            // another fold set one aside meanwhile: that one first
         }
-        file_ = inbox.release();
-        return Read(size);
     }
 }
 
 // Mapped rather than read into the heap: a long-running server folds in a thread whose
-// heap would keep the memory of its largest inbox. No one writes the file while it is held.
+// heap would keep the memory of its largest inbox. No one appends to a file set aside.
 HRESULT InboxFold::Read(uint64_t size) noexcept {
     if (size <= kHeaderBytes) return S_FALSE;
     if (size > SIZE_MAX) return E_OUTOFMEMORY;
@@ -301,7 +306,7 @@ std::vector<InboxRecord> InboxFold::RecordsFrom(uint64_t offset) const {
 }
 
 void InboxFold::Done() noexcept {
-    // Held alone, and never renamed over: the name is still this file's.
+    // Folds take turns, and nothing renames over it: the name is still this file's.
     unlink(aside_.c_str());
 }
 

@@ -6,14 +6,15 @@
 //
 // Folds take turns (a lock on toasts.inbox.lock, held from start to end), so a
 // toast stored with its id after a fold is stored after everything appended
-// before. Appenders share a lock on the inbox. A fold takes it alone just long enough to
-// rename the inbox to toasts.inbox.folding (never over another), so appenders
-// start a new inbox rather than wait for the database; it keeps that file locked
-// while it folds it, records in the database how far it folded which file (each
-// inbox starts with a random generation), and then removes it. A fold cut short
-// leaves the file for the next fold, which stores only what the database has not
-// got. A record cut short (the disk filled, the power went) is skipped; the
-// records after it are found again by their marks.
+// before. Appenders share a lock on the inbox while they write, and write only
+// while it is still at its name. A fold renames the inbox to toasts.inbox.folding
+// (never over another) without waiting for them, so they start a new inbox rather
+// than wait for the database; it has the file alone once, when the appenders who
+// locked it before are done, and lets it go. It records in the database how far
+// it folded which file (each inbox starts with a random generation), and then
+// removes it. A fold cut short leaves the file for the next fold, which stores
+// only what the database has not got. A record cut short (the disk filled, the
+// power went) is skipped; the records after it are found again by their marks.
 #pragma once
 
 #include <windows.h>
@@ -50,7 +51,7 @@ private:
     int file_ = -1;
 };
 
-// An inbox set aside for a fold, held alone: what it holds, read at once. Taken in a fold's turn.
+// An inbox set aside for a fold: what it holds, read at once. Taken in a fold's turn.
 class InboxFold {
 public:
     static constexpr size_t kGenerationBytes = 16;
@@ -60,7 +61,7 @@ public:
     InboxFold(const InboxFold&) = delete;
     InboxFold& operator=(const InboxFold&) = delete;
 
-    // S_OK with an inbox set aside and held (one a fold left, else the inbox at path),
+    // S_OK with an inbox set aside (one a fold left, else the inbox at path),
     // S_FALSE when there is none with a record.
     HRESULT Take(const std::string& path) noexcept;
 
