@@ -28,7 +28,7 @@ ROWS = [
     ("`DeliverToast` into the store, 1 thread", "toast_bench",
      "DeliverIntoStore/real_time", "floor_bench", "SqliteWalInsert/full:0/real_time"),
     ("folding the inbox into the store, per toast (background work of each toast shown)", "toast_bench",
-     "FoldIntoStore/manual_time", "floor_bench", "SqliteWalInsert/full:0/real_time"),
+     "FoldIntoStore/iterations:200/manual_time", "floor_bench", "SqliteWalInsert/full:0/real_time"),
     ("Unix-socket ping-pong between two processes (floor)", "floor_bench",
      "UnixSocketPingPong/spinning:0/real_time", None, None),
     ("the same ping-pong, each side spinning up to 50 µs before it sleeps (for comparison)", "floor_bench",
