@@ -1,6 +1,6 @@
-// The server takes the inherited end only if it is a connected stream socket
-// whose peer is this user: a stale number may name any file now, and a
-// connection from someone else is never served.
+// The server takes the inherited end only if it is a stream socket: a stale
+// number may name any file now. Like every connection, it is served only if
+// its peer is this user (the service looks when it adds it).
 #include "platform/posix/com/starter_connection.h"
 
 #include <fcntl.h>
@@ -13,7 +13,6 @@
 #include <new>
 
 #include "common/hresult.h"
-#include "platform/posix/com/endpoint.h"
 #include "platform/posix/process/spawn.h"
 
 namespace pal::com {
@@ -34,7 +33,7 @@ bool IsStreamSocket(int descriptor) {
 
 void AdoptStarterConnection() noexcept {
     const int candidate = TakeKeptDescriptor(kVariable);
-    if (candidate < 0 || !IsStreamSocket(candidate) || !PeerIsThisUser(candidate)) return;
+    if (candidate < 0 || !IsStreamSocket(candidate)) return;
     fcntl(candidate, F_SETFD, FD_CLOEXEC);
     // The service waits on it with the others and never blocks on one.
     const int flags = fcntl(candidate, F_GETFL);
@@ -44,17 +43,11 @@ void AdoptStarterConnection() noexcept {
 
 int TakeStarterConnection() noexcept { return starterConnection.exchange(-1, std::memory_order_relaxed); }
 
-StarterConnection::~StarterConnection() {
-    if (client_ >= 0) close(client_);
-    if (server_ >= 0) close(server_);
-}
-
 HRESULT StarterConnection::Create() noexcept {
     int ends[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, ends) != 0)
         return HResultFromWin32(Win32ErrorFromErrno(errno));
-    client_ = ends[0];
-    server_ = ends[1];
+    ends_.Set(ends[0], ends[1]);
     return S_OK;
 }
 
@@ -62,18 +55,13 @@ std::string StarterConnection::ServerSetting(int number) {
     return KeptDescriptorSetting(kVariable, number);
 }
 
-void StarterConnection::ServerStarted() noexcept {
-    close(server_);
-    server_ = -1;
-}
-
 std::shared_ptr<Channel> StarterConnection::TakeChannel(HANDLE process) noexcept {
     // Without a process descriptor the channel still sees the connection close when the server ends,
     // unless a child of the server holds the server's end too.
     const int watched = fcntl(ProcessDescriptor(process), F_DUPFD_CLOEXEC, 0);
     try {
-        auto channel = std::make_shared<Channel>(client_, watched);
-        client_ = -1;
+        auto channel = std::make_shared<Channel>(ends_.Client(), watched);
+        ends_.TakeClient();
         return channel;
     } catch (const std::bad_alloc&) {
         if (watched >= 0) close(watched);

@@ -12,12 +12,14 @@
 #include <string>
 
 #include "platform/posix/com/channel.h"
+#include "platform/posix/com/starter_ends.h"
 
 namespace pal::com {
 
 // Server side. Called once as the process starts, while it has one thread:
-// takes the connection from the environment if it is a stream socket whose
-// peer is this user (no program it starts inherits either).
+// takes the connection from the environment if it is a stream socket (no
+// program it starts inherits either). Its peer is checked as every
+// connection's is, when the service adds it.
 void AdoptStarterConnection() noexcept;
 // The adopted connection, to the first caller only; -1 when there is none.
 int TakeStarterConnection() noexcept;
@@ -25,24 +27,18 @@ int TakeStarterConnection() noexcept;
 // Client side: one socket pair per start.
 class StarterConnection {
 public:
-    StarterConnection() = default;
-    ~StarterConnection();
-    StarterConnection(const StarterConnection&) = delete;
-    StarterConnection& operator=(const StarterConnection&) = delete;
-
     HRESULT Create() noexcept;
-    int ServerEnd() const noexcept { return server_; }
+    int ServerEnd() const noexcept { return ends_.Server(); }
     // The variable that tells the started server its end's number.
     static std::string ServerSetting(int number);
     // Once the server has its end, the client lets go of it (so the server's exit closes the connection).
-    void ServerStarted() noexcept;
+    void ServerStarted() noexcept { ends_.ServerStarted(); }
     // The client's end as a channel to the started process, watched through
     // a copy of its process descriptor; null without memory.
     std::shared_ptr<Channel> TakeChannel(HANDLE process) noexcept;
 
 private:
-    int client_ = -1;
-    int server_ = -1;
+    StarterEnds ends_;
 };
 
 }  // namespace pal::com

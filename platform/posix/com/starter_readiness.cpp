@@ -37,16 +37,10 @@ void TellStarterServing() noexcept {
     (void)!write(starterPipe, &serving, 1);
 }
 
-StarterReadiness::~StarterReadiness() {
-    if (read_ >= 0) close(read_);
-    if (write_ >= 0) close(write_);
-}
-
 HRESULT StarterReadiness::Create() noexcept {
     int ends[2];
     if (pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) return HResultFromWin32(Win32ErrorFromErrno(errno));
-    read_ = ends[0];
-    write_ = ends[1];
+    ends_.Set(ends[0], ends[1]);
     return S_OK;
 }
 
@@ -54,20 +48,15 @@ std::string StarterReadiness::ServerSetting(int number) {
     return KeptDescriptorSetting(kVariable, number);
 }
 
-void StarterReadiness::ServerStarted() noexcept {
-    close(write_);
-    write_ = -1;
-}
-
 StarterReadiness::Event StarterReadiness::Wait(HANDLE process, const Clock::time_point& deadline) noexcept {
-    pollfd watched[2] = {{read_, POLLIN, 0}, {ProcessDescriptor(process), POLLIN, 0}};
+    pollfd watched[2] = {{ends_.Client(), POLLIN, 0}, {ProcessDescriptor(process), POLLIN, 0}};
     for (;;) {
         const int ready = poll(watched, 2, MillisecondsLeft(deadline));
         if (ready < 0 && errno == EINTR) continue;
         if (ready <= 0) return Event::TimedOut;
         if (watched[0].revents != 0) {
             char bytes[64];
-            const ssize_t got = read(read_, bytes, sizeof bytes);
+            const ssize_t got = read(ends_.Client(), bytes, sizeof bytes);
             if (got > 0) return Event::Serving;
             watched[0].fd = -1;  // every server end is closed: only the process is left to watch
         }

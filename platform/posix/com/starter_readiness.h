@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/posix/com/deadline.h"
+#include "platform/posix/com/starter_ends.h"
 
 namespace pal::com {
 
@@ -21,25 +22,19 @@ void TellStarterServing() noexcept;
 // Client side: one pipe per start.
 class StarterReadiness {
 public:
-    StarterReadiness() = default;
-    ~StarterReadiness();
-    StarterReadiness(const StarterReadiness&) = delete;
-    StarterReadiness& operator=(const StarterReadiness&) = delete;
-
     HRESULT Create() noexcept;
-    int ServerEnd() const noexcept { return write_; }
+    int ServerEnd() const noexcept { return ends_.Server(); }
     // The variable that tells the started server its end's number.
     static std::string ServerSetting(int number);
     // Once the server has its end, the client lets go of it (so the server's exit closes the pipe).
-    void ServerStarted() noexcept;
+    void ServerStarted() noexcept { ends_.ServerStarted(); }
 
     enum class Event { Serving, Ended, TimedOut };
     // Waits until the server says it serves, its process ends, or the deadline.
     Event Wait(HANDLE process, const Clock::time_point& deadline) noexcept;
 
 private:
-    int read_ = -1;
-    int write_ = -1;
+    StarterEnds ends_;  // the client reads, the server writes
 };
 
 }  // namespace pal::com
